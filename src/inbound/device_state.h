@@ -1,0 +1,57 @@
+#pragma once
+// Everything the window, data and command threads share without a lock. Owned by the
+// main window and passed by reference (tests build their own).
+//
+// Ordering: the transfer status publishes the directory and the picture lists. The data
+// thread stores them first and then sets the status with a release store; the command
+// thread reads the status with an acquire load before it reads them. Flags that only
+// steer (live view, collect, ...) are relaxed.
+
+#include <atomic>
+#include <cstdint>
+
+#include <QString>
+
+#include "inbound/picture_directory.h"
+
+namespace dm {
+
+enum TransferStatus : uint8_t {
+    kTransferPending = 0,
+    kTransferDone = 1,
+    kTransferTimedOut = 2,
+};
+
+struct DeviceState {
+    // Hand-off between the command thread (sets 0 before a request) and the data thread
+    // (sets 1 when the reply is complete, 2 when its payload stalled).
+    std::atomic<uint8_t> transferStatus{kTransferDone};
+
+    std::atomic<bool> probeReply{false};  // a probe reply arrived
+    std::atomic<bool> memoryFull{false};  // the microscope reported full memory
+
+    // Picture routing for the data thread.
+    std::atomic<bool> liveView{false};         // picture frames are live frames
+    std::atomic<bool> collect{false};          // picture frames go to the picture list
+    std::atomic<bool> snapshotCapture{false};  // next picture frame goes to the snapshot list
+
+    std::atomic<bool> cameraOn{false};
+    std::atomic<bool> downloadFinished{false};  // set by download all, taken by Timer2
+
+    // Snapshot finishing, between the window's state machine and the snapshot command.
+    std::atomic<bool> snapshotInProgress{false};
+    std::atomic<bool> snapshotBusy{false};
+    // The file name is written before snapshotSaveRequested is set (release) and read
+    // after it was seen set (acquire).
+    std::atomic<bool> snapshotSaveRequested{false};
+    QString snapshotFileName;
+
+    std::atomic<uint16_t> pendingCommand{0};  // 0 when empty; see the command table
+    std::atomic<uint16_t> snapshotCounter{0};
+    std::atomic<uint32_t> currentPictureInfo{0};  // info word of the picture last shown
+    std::atomic<uint8_t> getSnapshotSelector{0};  // argument of the GetSnapshot request
+
+    PictureDirectory directory;
+};
+
+}  // namespace dm

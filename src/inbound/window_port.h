@@ -1,0 +1,85 @@
+#pragma once
+// The window as the worker threads see it. Workers never touch a widget: every call
+// here is carried out on the window thread, in the order made. Calls that return an
+// answer (message boxes, file dialogs, list queries) block the caller until the
+// answer is known; the others may return before the window has acted on them.
+// When the window is gone, blocking calls return at once with a negative answer
+// (Cancel, no file) so that a worker can always run to its end.
+//
+// The main window implements it; tests implement it with a recorder that scripts answers.
+
+#include <cstdint>
+#include <optional>
+
+#include <QImage>
+#include <QString>
+
+namespace dm {
+
+// The three enable patterns of the device buttons and the list's pop-up menu.
+enum class ButtonSet { Busy, Disconnected, Ready };
+
+// Single controls that commands enable or disable outside the button sets.
+enum class Control { CameraBtn, SnapShotBtn, ListView1 };
+
+// Answer of the upload's open dialog: the path and which filter was selected
+// (1 JPEG, 2 bitmap), counted from 1 as the dialog's filter list is.
+struct OpenPictureChoice {
+    QString path;
+    int filterIndex = 1;
+};
+
+struct PictureRow {
+    QString name;  // "%08d.jpg" of the picture number
+    QString size;  // "%08d" of the picture size
+    QString zoom;  // "%d" of the magnification
+};
+
+class WindowPort {
+public:
+    virtual ~WindowPort() = default;
+
+    // Message boxes, application-modal and on top, captioned "Digital Microscope".
+    virtual void ShowInfo(const QString& text) = 0;
+    virtual void ShowError(const QString& text) = 0;
+    virtual bool AskOkCancel(const QString& text) = 0;
+    // Captioned "Warning", OK and Cancel, no icon: the snapshot's save question.
+    virtual bool AskWarning(const QString& text) = 0;
+
+    // Catalogue message 1..30 of the current language; an absent text is empty.
+    // Callable from any thread without blocking (the catalogue is read-only).
+    virtual QString Message(int number) const = 0;
+
+    // File dialogs. An empty optional is Cancel.
+    virtual std::optional<OpenPictureChoice> ChooseUploadPicture() = 0;     // OpenPictureDialog1
+    virtual std::optional<QString> ChooseSnapshotFile(const QString& name) = 0;  // SavePictureDialog1
+    virtual std::optional<QString> ChooseJpegFile(const QString& name) = 0;      // SaveDialog1
+
+    // Controls.
+    virtual void SetProgress(int percent) = 0;  // ProgressBar1
+    virtual void ApplyButtonSet(ButtonSet set) = 0;
+    virtual void SetEnabled(Control control, bool enabled) = 0;
+    // Sets the connected flag and refreshes ConnectBtn's glyph and hint.
+    virtual void SetConnected(bool connected) = 0;
+
+    // The picture list view, ListView1.
+    virtual void ClearRows() = 0;
+    virtual void AddRow(const PictureRow& row) = 0;
+    virtual void RemoveRow(int row) = 0;
+    virtual int SelectedRow() = 0;  // -1 when none
+    virtual int RowCount() = 0;
+
+    // The picture area.
+    virtual void ShowPreview(const QImage& picture) = 0;  // stretched over Image3
+    virtual void RestoreLiveViewGeometry() = 0;           // Image3 back to 320 x 240 at 0,0
+    // Overlays of a live frame rendered while the camera-on flag is clear go onto
+    // Image4's picture.
+    virtual void DrawOverlaysOnBrowseView(uint8_t zoomCode, bool drawMagnification,
+                                          bool drawRuler) = 0;
+
+    // CheckBox1 ("Show Ruler") and CheckBox2 ("Show Magnification"); any thread.
+    virtual bool ShowRulerChecked() const = 0;
+    virtual bool ShowMagnificationChecked() const = 0;
+};
+
+}  // namespace dm

@@ -1,0 +1,44 @@
+#pragma once
+// The receive buffer: every byte from the microscope lands here first (window thread,
+// PollPort) and the data thread takes frames from its front.
+//
+// Contract: Append, Peek, Take, Drop and Clear must be called with Lock() held; the data
+// thread holds it once around the two takes of a directory or picture frame. Count may be
+// read without the lock; callers use it only to decide whether to wait or go on.
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+namespace dm {
+
+class ReceiveBuffer {
+public:
+    static constexpr uint32_t kStorageSize = 131072;
+    static constexpr uint32_t kMaxHeld = kStorageSize - 1;  // one slot always stays free
+
+    // Adds n bytes at the write side, all or nothing. Returns n, or 0 when refused.
+    uint32_t Append(const uint8_t* bytes, uint32_t n);
+    uint32_t Count() const { return count_.load(std::memory_order_acquire); }
+    // Copies the n oldest bytes; 0 (and nothing copied) when fewer are held.
+    uint32_t Peek(uint8_t* dest, uint32_t n) const;
+    // As Peek, and removes them.
+    uint32_t Take(uint8_t* dest, uint32_t n);
+    // Removes the n oldest bytes; n >= Count() empties the buffer.
+    void Drop(uint32_t n);
+    void Clear();
+
+    std::mutex& Lock() { return lock_; }
+
+private:
+    void CopyOut(uint8_t* dest, uint32_t n) const;
+
+    std::array<uint8_t, kStorageSize> storage_{};
+    uint32_t writePos_ = 0;
+    uint32_t readPos_ = 0;
+    std::atomic<uint32_t> count_{0};
+    std::mutex lock_;
+};
+
+}  // namespace dm

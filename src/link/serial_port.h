@@ -1,0 +1,53 @@
+#pragma once
+// The one serial port through which the program talks to the microscope.
+//
+// Threads: OpenPort/ClosePort run on the command thread (port search) or the window
+// thread (disconnect, exits); PollPort runs on the window thread every 20 ms and never
+// blocks; WritePort may be called from any thread. The handle and the open flag are
+// atomics read without a lock.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+
+#include "link/frame_writer.h"
+#include "link/port_table.h"
+#include "link/receive_buffer.h"
+
+namespace dm {
+
+class SerialPort : public FrameWriter {
+public:
+    static constexpr int kBaudRates[] = {9600, 38400, 57600, 115200};
+    static constexpr int8_t kSearchBaudIndex = 3;
+    static constexpr uint32_t kPollChunkSize = 10000;
+    static constexpr intptr_t kNoPort = -1;  // also INVALID_HANDLE_VALUE on Win32
+
+    // The port table is asked afresh on every OpenPort, so that devices plugged in
+    // (or virtual microscopes started) after start-up are found.
+    using PortTableSource = std::function<PortTable()>;
+
+    explicit SerialPort(ReceiveBuffer& buffer, PortTableSource table = &PortTable::FromSystem);
+    ~SerialPort() override;
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
+
+    // Opens port n of the port table at the baud rate of the index, 8N1, raw, exclusive.
+    // Returns false when a port is already open (buffer untouched), or when the device
+    // cannot be opened or configured (buffer already cleared).
+    bool OpenPort(uint8_t portNumber, int8_t baudIndex);
+    void ClosePort();
+    // Moves what the driver already holds (at most kPollChunkSize bytes) into the buffer.
+    void PollPort();
+    int32_t WritePort(const uint8_t* bytes, int32_t n) override;
+
+    bool IsOpen() const { return open_.load(std::memory_order_acquire); }
+
+private:
+    ReceiveBuffer& buffer_;
+    PortTableSource table_;
+    std::atomic<bool> open_{false};
+    std::atomic<intptr_t> handle_{kNoPort};
+};
+
+}  // namespace dm
