@@ -61,6 +61,8 @@ public:
     virtual void SetEnabled(Control control, bool enabled) = 0;
     // Sets the connected flag and refreshes ConnectBtn's glyph and hint.
     virtual void SetConnected(bool connected) = 0;
+    // Loads CameraBtn's glyph from the start-up folder ("Camera-On.bmp", "Camera-Off.bmp").
+    virtual void SetCameraGlyph(const QString& fileName) = 0;
 
     // The picture list view, ListView1.
     virtual void ClearRows() = 0;
@@ -72,6 +74,7 @@ public:
     // The picture area.
     virtual void ShowPreview(const QImage& picture) = 0;  // stretched over Image3
     virtual void RestoreLiveViewGeometry() = 0;           // Image3 back to 320 x 240 at 0,0
+    virtual void SetBrowseViewVisible(bool visible) = 0;  // Image4, above the live view
     // Overlays of a live frame rendered while the camera-on flag is clear go onto
     // Image4's picture.
     virtual void DrawOverlaysOnBrowseView(uint8_t zoomCode, bool drawMagnification,

@@ -198,6 +198,9 @@ void RecordingWindow::SetConnected(bool connected) {
     }
     Record(std::string("SetConnected ") + (connected ? "yes" : "no"));
 }
+void RecordingWindow::SetCameraGlyph(const QString& fileName) {
+    Record("SetCameraGlyph " + fileName.toStdString());
+}
 void RecordingWindow::ClearRows() {
     {
         std::lock_guard lock(mutex_);
@@ -241,6 +244,9 @@ void RecordingWindow::ShowPreview(const QImage& picture) {
            std::to_string(picture.height()));
 }
 void RecordingWindow::RestoreLiveViewGeometry() { Record("RestoreLiveViewGeometry"); }
+void RecordingWindow::SetBrowseViewVisible(bool visible) {
+    Record(std::string("SetBrowseViewVisible ") + (visible ? "yes" : "no"));
+}
 void RecordingWindow::DrawOverlaysOnBrowseView(uint8_t zoomCode, bool drawMagnification,
                                                bool drawRuler) {
     Record("DrawOverlaysOnBrowseView " + std::to_string(zoomCode) + " " +

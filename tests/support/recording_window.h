@@ -51,12 +51,14 @@ public:
     void ApplyButtonSet(ButtonSet set) override;
     void SetEnabled(Control control, bool enabled) override;
     void SetConnected(bool connected) override;
+    void SetCameraGlyph(const QString& fileName) override;
     void ClearRows() override;
     void AddRow(const PictureRow& row) override;
     void RemoveRow(int row) override;
     int SelectedRow() override;
     void ShowPreview(const QImage& picture) override;
     void RestoreLiveViewGeometry() override;
+    void SetBrowseViewVisible(bool visible) override;
     void DrawOverlaysOnBrowseView(uint8_t zoomCode, bool drawMagnification,
                                   bool drawRuler) override;
     bool ShowRulerChecked() const override;

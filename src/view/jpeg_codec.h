@@ -1,0 +1,26 @@
+#pragma once
+// Every JPEG the program reads or writes goes through libjpeg-turbo's TurboJPEG API.
+// A stream that does not decode gives a null QImage, never a crash. Any thread.
+
+#include <cstddef>
+#include <cstdint>
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+namespace dm {
+
+inline constexpr int kDefaultJpegQuality = 90;  // the encoder's default
+inline constexpr int kSingleSaveJpegQuality = 60;  // single save and upload
+
+// Decodes a whole JPEG stream into a 24-bit picture (QImage::Format_RGB888).
+QImage DecodeJpeg(const uint8_t* data, std::size_t size);
+QImage DecodeJpegStream(const QByteArray& jpeg);
+QImage DecodeJpegFile(const QString& path);
+
+// Encodes a picture (any format; converted to 24-bit first) with quality 1..100.
+// Returns an empty array when encoding fails.
+QByteArray EncodeJpegStream(const QImage& picture, int quality = kDefaultJpegQuality);
+
+}  // namespace dm
