@@ -43,11 +43,11 @@ void RecordingWindow::QueueAnswer(bool ok) {
 }
 void RecordingWindow::QueueUploadChoice(std::optional<OpenPictureChoice> choice) {
     std::lock_guard lock(mutex_);
-    uploadChoices_.push_back(std::move(choice));
+    uploadChoices_.push_back(choice ? *choice : OpenPictureChoice{});
 }
 void RecordingWindow::QueueSaveFile(std::optional<QString> path) {
     std::lock_guard lock(mutex_);
-    saveFiles_.push_back(std::move(path));
+    saveFiles_.push_back(path ? *path : QString());
 }
 void RecordingWindow::SetMessage(int number, const QString& text) {
     std::lock_guard lock(mutex_);
@@ -154,8 +154,11 @@ std::optional<OpenPictureChoice> RecordingWindow::ChooseUploadPicture() {
     if (uploadChoices_.empty()) {
         return std::nullopt;
     }
-    auto choice = uploadChoices_.front();
+    const OpenPictureChoice choice = uploadChoices_.front();
     uploadChoices_.pop_front();
+    if (choice.path.isEmpty()) {
+        return std::nullopt;
+    }
     return choice;
 }
 std::optional<QString> RecordingWindow::ChooseSnapshotFile(const QString& name) {
@@ -164,8 +167,11 @@ std::optional<QString> RecordingWindow::ChooseSnapshotFile(const QString& name) 
     if (saveFiles_.empty()) {
         return std::nullopt;
     }
-    auto path = saveFiles_.front();
+    const QString path = saveFiles_.front();
     saveFiles_.pop_front();
+    if (path.isNull()) {
+        return std::nullopt;
+    }
     return path;
 }
 std::optional<QString> RecordingWindow::ChooseJpegFile(const QString& name) {
@@ -174,8 +180,11 @@ std::optional<QString> RecordingWindow::ChooseJpegFile(const QString& name) {
     if (saveFiles_.empty()) {
         return std::nullopt;
     }
-    auto path = saveFiles_.front();
+    const QString path = saveFiles_.front();
     saveFiles_.pop_front();
+    if (path.isNull()) {
+        return std::nullopt;
+    }
     return path;
 }
 void RecordingWindow::SetProgress(int percent) {

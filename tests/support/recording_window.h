@@ -75,8 +75,8 @@ private:
     std::vector<std::string> calls_;
     std::vector<int> progress_;
     std::deque<bool> answers_;
-    std::deque<std::optional<OpenPictureChoice>> uploadChoices_;
-    std::deque<std::optional<QString>> saveFiles_;
+    std::deque<OpenPictureChoice> uploadChoices_;  // an empty path is Cancel
+    std::deque<QString> saveFiles_;  // a null text is Cancel
     std::vector<QString> messages_ = std::vector<QString>(31);
     std::vector<PictureRow> rows_;
     int selected_ = -1;
