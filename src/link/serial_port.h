@@ -10,13 +10,13 @@
 #include <cstdint>
 #include <functional>
 
-#include "link/frame_writer.h"
+#include "link/device_port.h"
 #include "link/port_table.h"
 #include "link/receive_buffer.h"
 
 namespace dm {
 
-class SerialPort : public FrameWriter {
+class SerialPort : public DevicePort {
 public:
     static constexpr int kBaudRates[] = {9600, 38400, 57600, 115200};
     static constexpr int8_t kSearchBaudIndex = 3;
@@ -35,13 +35,13 @@ public:
     // Opens port n of the port table at the baud rate of the index, 8N1, raw, exclusive.
     // Returns false when a port is already open (buffer untouched), or when the device
     // cannot be opened or configured (buffer already cleared).
-    bool OpenPort(uint8_t portNumber, int8_t baudIndex);
-    void ClosePort();
+    bool OpenPort(uint8_t portNumber, int8_t baudIndex) override;
+    void ClosePort() override;
     // Moves what the driver already holds (at most kPollChunkSize bytes) into the buffer.
     void PollPort();
     int32_t WritePort(const uint8_t* bytes, int32_t n) override;
 
-    bool IsOpen() const { return open_.load(std::memory_order_acquire); }
+    bool IsOpen() const override { return open_.load(std::memory_order_acquire); }
 
 private:
     ReceiveBuffer& buffer_;
