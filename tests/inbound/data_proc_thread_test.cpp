@@ -1,0 +1,64 @@
+// The data thread running, fed by the test thread as the window's poll would feed it.
+
+#include "inbound_fixture.h"
+
+namespace dm::test {
+namespace {
+
+using DataThread = InboundTest;
+
+TEST_F(DataThread, HandlesFramesArrivingInChunks) {
+    thread.start();
+    state.collect = true;
+    state.transferStatus = kTransferPending;
+
+    const Bytes stream = Concat({Frame(frame::kProbe, 0),
+                                 DirectoryFrame(2, Entries(2)),
+                                 PictureFrame(77, Picture(5000, 3)),
+                                 kProbeReplyFrame,
+                                 {0x00}});
+    for (std::size_t at = 0; at < stream.size(); at += 97) {
+        const std::size_t end = std::min(stream.size(), at + 97);
+        Feed(Bytes(stream.begin() + at, stream.begin() + end));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+
+    ASSERT_TRUE(WaitUntil([&] { return state.probeReply.load(); }));
+    EXPECT_TRUE(writer.WaitForWrites(1, std::chrono::seconds(5)));
+    EXPECT_EQ(writer.Writes()[0], (Bytes{0xF8, 0x91, 0x00, 0x00}));
+    EXPECT_EQ(Status(), kTransferDone);
+    EXPECT_EQ(state.directory.Count(), 2);
+    ASSERT_EQ(pictures.Count(), 1);
+    EXPECT_EQ(pictures.InfoAt(0), 77u);
+    EXPECT_EQ(pictures.StreamAt(0).size(), 5000);
+    StopThread();
+    EXPECT_EQ(buffer->Count(), 1u);
+}
+
+TEST_F(DataThread, MemoryFullBoxHoldsFurtherFramesUntilClosed) {
+    window.HoldBoxes(true);
+    thread.start();
+    Feed(Concat({Frame(frame::kMemoryFull, 0), kProbeReplyFrame, {0x00}}));
+    ASSERT_TRUE(window.WaitForCall("ShowError Memory full", std::chrono::seconds(10)));
+    EXPECT_TRUE(state.memoryFull.load());
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(state.probeReply.load()) << "no frame is handled while the box is open";
+    EXPECT_EQ(buffer->Count(), 5u);
+
+    window.ReleaseBoxes();
+    EXPECT_TRUE(WaitUntil([&] { return state.probeReply.load(); }));
+    StopThread();
+}
+
+TEST_F(DataThread, StopEndsAPayloadWait) {
+    thread.start();
+    state.transferStatus = kTransferPending;
+    Feed(Frame(frame::kDiscard, 1000, Bytes(10, 0)));
+    ASSERT_TRUE(WaitUntil([&] { return buffer->Count() == 10; }));
+    StopThread();
+    EXPECT_EQ(Status(), kTransferTimedOut);
+}
+
+}  // namespace
+}  // namespace dm::test

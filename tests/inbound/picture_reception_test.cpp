@@ -1,0 +1,145 @@
+// Picture frames: routing by the steering flags, and frames whose length field and
+// picture size disagree.
+
+#include "inbound_fixture.h"
+
+namespace dm::test {
+namespace {
+
+using PictureRouting = InboundTest;
+
+constexpr uint32_t kInfo = frame::MakeInfo(12, 0x23);
+
+QByteArray AsArray(const Bytes& bytes) {
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<qsizetype>(bytes.size()));
+}
+
+TEST_F(PictureRouting, CollectAppendsToThePictureListOnly) {
+    const Bytes picture = Picture(1000, 3);
+    state.collect = true;
+    state.transferStatus = kTransferPending;
+    Feed(Concat({PictureFrame(kInfo, picture), {0x00}}));
+    EXPECT_TRUE(thread.DispatchFrame());
+    ASSERT_EQ(pictures.Count(), 1);
+    EXPECT_EQ(pictures.InfoAt(0), kInfo);
+    EXPECT_EQ(pictures.StreamAt(0), AsArray(picture));
+    EXPECT_TRUE(live.Frames().empty());
+    EXPECT_EQ(snapshots.Count(), 0);
+    EXPECT_EQ(Status(), kTransferDone);
+    EXPECT_EQ(buffer->Count(), 1u);
+}
+
+TEST_F(PictureRouting, LiveViewRendersOnly) {
+    const Bytes picture = Picture(300, 9);
+    state.liveView = true;
+    Feed(Concat({PictureFrame(kInfo, picture), {0x00}}));
+    EXPECT_TRUE(thread.DispatchFrame());
+    ASSERT_EQ(live.Frames().size(), 1u);
+    EXPECT_EQ(live.Frames()[0].info, kInfo);
+    EXPECT_EQ(live.Frames()[0].bytes, picture);
+    EXPECT_EQ(pictures.Count(), 0);
+    EXPECT_EQ(snapshots.Count(), 0);
+}
+
+TEST_F(PictureRouting, LiveAndCollectRenderFirstAndReportDoneLast) {
+    state.liveView = true;
+    state.collect = true;
+    state.transferStatus = kTransferPending;
+    int listedWhenRendered = -1;
+    uint8_t statusWhenRendered = kTransferDone;
+    live.OnRender([&] {
+        listedWhenRendered = pictures.Count();
+        statusWhenRendered = state.transferStatus.load();
+    });
+    Feed(Concat({PictureFrame(kInfo, Picture(50, 1)), {0x00}}));
+    EXPECT_TRUE(thread.DispatchFrame());
+    EXPECT_EQ(listedWhenRendered, 0);
+    EXPECT_EQ(statusWhenRendered, kTransferPending);
+    EXPECT_EQ(pictures.Count(), 1);
+    EXPECT_EQ(Status(), kTransferDone);
+}
+
+TEST_F(PictureRouting, SnapshotCaptureIsOneShot) {
+    state.snapshotCapture = true;
+    state.snapshotCounter = 42;
+    const Bytes first = Picture(64, 5);
+    Feed(Concat({PictureFrame(kInfo, first), PictureFrame(kInfo + 1, Picture(64, 6)), {0x00}}));
+    EXPECT_EQ(DispatchAll(), 2);
+    ASSERT_EQ(snapshots.Count(), 1);
+    EXPECT_EQ(snapshots.InfoAt(0), 42u) << "numbered with the snapshot counter";
+    EXPECT_EQ(snapshots.StreamAt(0), AsArray(first));
+    EXPECT_FALSE(state.snapshotCapture.load());
+    EXPECT_EQ(pictures.Count(), 0);
+}
+
+TEST_F(PictureRouting, WithoutFlagsThePictureIsReadAndDropped) {
+    state.transferStatus = kTransferPending;
+    Feed(Concat({PictureFrame(kInfo, Picture(200, 2)), kProbeReplyFrame, {0x00}}));
+    EXPECT_EQ(DispatchAll(), 2);
+    EXPECT_EQ(Status(), kTransferDone);
+    EXPECT_EQ(pictures.Count() + snapshots.Count(), 0);
+    EXPECT_TRUE(live.Frames().empty());
+    EXPECT_TRUE(state.probeReply.load());
+    EXPECT_EQ(thread.Reception().PictureInfo(), kInfo);
+    EXPECT_EQ(thread.Reception().PictureSize(), 200u);
+}
+
+TEST_F(PictureRouting, SurplusBehindThePictureIsConsumed) {
+    state.collect = true;
+    const Bytes picture = Picture(10, 4);
+    Bytes payload = Concat({Le32(kInfo), Le32(10), picture, Bytes(12, 0xF8)});
+    Feed(Concat({Frame(frame::kPicture, 30, payload), kProbeReplyFrame, {0x00}}));
+    EXPECT_EQ(DispatchAll(), 2);
+    EXPECT_EQ(Status(), kTransferDone);
+    EXPECT_EQ(pictures.StreamAt(0), AsArray(picture));
+    EXPECT_TRUE(state.probeReply.load());
+}
+
+struct Malformed {
+    const char* name;
+    uint16_t length;
+    uint32_t size;
+};
+
+void PrintTo(const Malformed& bad, std::ostream* out) {
+    *out << "L = " << bad.length << ", S = " << bad.size;
+}
+
+class MalformedPicture : public InboundTest, public ::testing::WithParamInterface<Malformed> {};
+
+// Each frame is consumed exactly as its length field says, touches nothing and reports 2.
+TEST_P(MalformedPicture, IsSkippedWholeAndReportedAsFailed) {
+    const Malformed bad = GetParam();
+    state.liveView = true;
+    state.collect = true;
+    state.snapshotCapture = true;
+    // A good picture first, so the picture buffer holds something to keep.
+    Feed(Concat({PictureFrame(kInfo, Picture(20, 1)), {0x00}}));
+    ASSERT_TRUE(thread.DispatchFrame());
+    buffer->Clear();
+    state.transferStatus = kTransferPending;
+
+    Bytes payload = Concat({Le32(kInfo + 5), Le32(bad.size)});
+    payload.resize(bad.length, 0xF8);  // L bytes in all (fewer than 8 when L < 8)
+    Feed(Concat({Frame(frame::kPicture, bad.length, payload), kProbeReplyFrame, {0x00}}));
+    EXPECT_EQ(DispatchAll(), 2);
+
+    EXPECT_EQ(Status(), kTransferTimedOut);
+    EXPECT_TRUE(state.probeReply.load()) << "the next frame is found after exactly L bytes";
+    EXPECT_EQ(pictures.Count(), 1);
+    EXPECT_EQ(snapshots.Count(), 1);
+    EXPECT_EQ(live.Frames().size(), 1u);
+    EXPECT_EQ(thread.Reception().PictureInfo(), kInfo);
+    EXPECT_EQ(thread.Reception().PictureSize(), 20u);
+}
+
+INSTANTIATE_TEST_SUITE_P(PictureFrames, MalformedPicture,
+                         ::testing::Values(Malformed{"LengthBelowHeader", 5, 0},
+                                           Malformed{"SizeBeyondLength", 40, 33},
+                                           Malformed{"SizeBeyondBuffer", 65535, 70000},
+                                           Malformed{"HugeSize", 65535, 0xFFFFFFFF}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace dm::test
