@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
+#include <QThread>
+
 #include <atomic>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -96,18 +100,28 @@ TEST(ImageBuffer, StreamHandedOutOutlivesItsRecord) {
     EXPECT_EQ(held, BytesOf(9, 500));
 }
 
+// Runs on a thread with a small stack, so a chain freed by recursion would overflow it.
 TEST(ImageBuffer, LongListsAreFreedWithoutDeepRecursion) {
-    constexpr int kRecords = 400000;
-    auto list = std::make_unique<IMAGE_BUFFER>();
-    for (int i = 0; i < kRecords; ++i) {
-        list->AppendPicture(static_cast<uint32_t>(i), nullptr, 0);
-    }
-    list->Clear();
-    EXPECT_EQ(list->Count(), 0);
-    for (int i = 0; i < kRecords; ++i) {
-        list->AppendPicture(static_cast<uint32_t>(i), nullptr, 0);
-    }
-    list.reset();  // the destructor frees them too
+    constexpr int kRecords = 100000;
+    constexpr uint kSmallStack = 256 * 1024;
+    int countAfterClear = -1;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        auto list = std::make_unique<IMAGE_BUFFER>();
+        for (int round = 0; round < 2; ++round) {
+            for (int i = 0; i < kRecords; ++i) {
+                list->AppendPicture(static_cast<uint32_t>(i), nullptr, 0);
+            }
+            if (round == 0) {
+                list->Clear();
+                countAfterClear = list->Count();
+            }
+        }
+        list.reset();  // the destructor frees the second chain
+    }));
+    worker->setStackSize(kSmallStack);
+    worker->start();
+    ASSERT_TRUE(worker->wait(QDeadlineTimer(60000)));
+    EXPECT_EQ(countAfterClear, 0);
 }
 
 // Readers on another thread see either the old end of the list or a complete record.
