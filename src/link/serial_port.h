@@ -4,11 +4,14 @@
 // Threads: OpenPort/ClosePort run on the command thread (port search) or the window
 // thread (disconnect, exits); PollPort runs on the window thread every 20 ms and never
 // blocks; WritePort may be called from any thread. The handle and the open flag are
-// atomics read without a lock.
+// atomics. PollPort and WritePort use the handle under a shared lock that ClosePort
+// takes exclusively, so a handle is never closed (and its number reused) while another
+// thread still reads or writes through it.
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <shared_mutex>
 
 #include "link/device_port.h"
 #include "link/port_table.h"
@@ -17,7 +20,7 @@
 namespace dm {
 
 class SerialPort : public DevicePort {
-public:
+  public:
     static constexpr int kBaudRates[] = {9600, 38400, 57600, 115200};
     static constexpr int8_t kSearchBaudIndex = 3;
     static constexpr uint32_t kPollChunkSize = 10000;
@@ -43,11 +46,12 @@ public:
 
     bool IsOpen() const override { return open_.load(std::memory_order_acquire); }
 
-private:
+  private:
     ReceiveBuffer& buffer_;
     PortTableSource table_;
     std::atomic<bool> open_{false};
     std::atomic<intptr_t> handle_{kNoPort};
+    std::shared_mutex handleInUse_;
 };
 
 }  // namespace dm
