@@ -4,11 +4,14 @@
 // Threads: OpenPort/ClosePort run on the command thread (port search) or the window
 // thread (disconnect, exits); PollPort runs on the window thread every 20 ms and never
 // blocks; WritePort may be called from any thread. The handle and the open flag are
-// atomics read without a lock.
+// atomics. PollPort and WritePort use the handle under a shared lock that ClosePort
+// takes exclusively, so a handle is never closed (and its number reused) while another
+// thread still reads or writes through it.
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <shared_mutex>
 
 #include "link/device_port.h"
 #include "link/port_table.h"
@@ -48,6 +51,7 @@ private:
     PortTableSource table_;
     std::atomic<bool> open_{false};
     std::atomic<intptr_t> handle_{kNoPort};
+    std::shared_mutex handleInUse_;
 };
 
 }  // namespace dm

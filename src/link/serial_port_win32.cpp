@@ -1,0 +1,111 @@
+// The serial device on Win32 communications functions.
+//
+// The handle is opened without overlapped I/O. The time-outs make a read return what is
+// already queued, and give a write a bounded time so that a peer that stopped reading
+// cannot hold the writing thread.
+
+#ifdef _WIN32
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include "link/serial_device.h"
+#include "link/serial_port.h"
+
+namespace dm::serial_device {
+namespace {
+
+constexpr DWORD kReadTotalConstantMs = 100;
+constexpr DWORD kWriteTotalConstantMs = 1000;
+// One byte at 9600 bits per second takes a little over 1 ms on the line.
+constexpr DWORD kWriteMsPerByte = 2;
+constexpr BYTE kDataBits = 8;
+
+HANDLE AsHandle(intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+COMMTIMEOUTS PortTimeouts() {
+    COMMTIMEOUTS timeouts{};
+    // An interval of MAXDWORD with no multiplier: a read returns the bytes already queued.
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.ReadTotalTimeoutMultiplier = 0;
+    timeouts.ReadTotalTimeoutConstant = kReadTotalConstantMs;
+    timeouts.WriteTotalTimeoutMultiplier = kWriteMsPerByte;
+    timeouts.WriteTotalTimeoutConstant = kWriteTotalConstantMs;
+    return timeouts;
+}
+
+intptr_t Fail(HANDLE handle) {
+    CloseHandle(handle);
+    return SerialPort::kNoPort;
+}
+
+}  // namespace
+
+intptr_t Open(const std::string& device, int bitsPerSecond) {
+    // Share mode 0: nobody else may open the port while it is held here.
+    HANDLE handle = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return SerialPort::kNoPort;
+    }
+    // Only speed and framing change; flow control and the rest stay as the driver has them.
+    DCB settings{};
+    settings.DCBlength = sizeof(settings);
+    if (!GetCommState(handle, &settings)) {
+        return Fail(handle);
+    }
+    settings.BaudRate = static_cast<DWORD>(bitsPerSecond);
+    settings.ByteSize = kDataBits;
+    settings.Parity = NOPARITY;
+    settings.StopBits = ONESTOPBIT;
+
+    COMMTIMEOUTS timeouts = PortTimeouts();
+    SetCommTimeouts(handle, &timeouts);
+    if (!SetCommState(handle, &settings)) {
+        return Fail(handle);
+    }
+    // Some drivers reset the time-outs when the line settings change; without them a
+    // write would have no bound.
+    if (!SetCommTimeouts(handle, &timeouts)) {
+        return Fail(handle);
+    }
+    return reinterpret_cast<intptr_t>(handle);
+}
+
+void Close(intptr_t handle) {
+    CloseHandle(AsHandle(handle));
+}
+
+uint32_t QueuedBytes(intptr_t handle) {
+    DWORD errors = 0;
+    COMSTAT status{};
+    // Also clears a pending framing, overrun or parity error, which is otherwise ignored.
+    if (!ClearCommError(AsHandle(handle), &errors, &status)) {
+        return 0;
+    }
+    return static_cast<uint32_t>(status.cbInQue);
+}
+
+uint32_t Read(intptr_t handle, uint8_t* dest, uint32_t n) {
+    DWORD got = 0;
+    // The count read is what matters; a failed read reports 0.
+    ReadFile(AsHandle(handle), dest, static_cast<DWORD>(n), &got, nullptr);
+    return static_cast<uint32_t>(got);
+}
+
+int32_t Write(intptr_t handle, const uint8_t* bytes, int32_t n) {
+    DWORD written = 0;
+    WriteFile(AsHandle(handle), bytes, static_cast<DWORD>(n), &written, nullptr);
+    return static_cast<int32_t>(written);
+}
+
+}  // namespace dm::serial_device
+
+#endif  // _WIN32
