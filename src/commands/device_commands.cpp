@@ -86,7 +86,9 @@ void DeviceCommands::DeleteSelected() {
     if (row < 0) {
         return;
     }
-    const uint32_t info = pictures_.InfoAt(row);
+    // A row without a record (nothing downloaded yet) still names its own picture.
+    const uint32_t info =
+        row < pictures_.Count() ? pictures_.InfoAt(row) : state_.directory.Entry(row).info;
     const QString question =
         FormatCatalogueMessage(window_.Message(message::kDeleteOneQuestion), info);
     if (!window_.AskOkCancel(question)) {

@@ -14,6 +14,7 @@ namespace {
 constexpr int kNameDigits = 8;
 constexpr int kSizeDigits = 8;
 constexpr int kTransferShare = 80;  // the bar's share of the transfer; conversion is the rest
+constexpr std::array<uint8_t, 1> kNoBytes{};  // the record of a picture that never came
 
 PictureRow MakeRow(const frame::DirectoryEntry& entry) {
     PictureRow row;
@@ -74,7 +75,6 @@ void DeviceCommands::FetchPictures() {
         // Record i must stay entry i and row i: a picture that did not come gets an
         // empty record with its own info word, so later rows (and deletes) stay aligned.
         if (pictures_.Count() < i + 1) {
-            static constexpr std::array<uint8_t, 1> kNoBytes{};
             pictures_.AppendPicture(entry.info, kNoBytes.data(), 0);
         }
         window_.SetProgress((kTransferShare * i + kTransferShare) / count);

@@ -155,6 +155,13 @@ TEST_F(DeleteTest, CancelOrNoSelectionDeletesNothing) {
     EXPECT_TRUE(state_.memoryFull.load());
 }
 
+TEST_F(DeleteTest, RowWithoutARecordNamesItsDirectoryEntryNotPictureZero) {
+    pictures_.Clear();
+    window_.SetSelectedRow(1);
+    Run(command::kDeleteSelected);
+    EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 23 04 00 0D 00 00 01"}));
+}
+
 TEST_F(DeleteTest, DeleteAllClearsPicturesRowsScratchAndMemoryFull) {
     window_.SetMessage(10, "Delete all?");
     Run(command::kDeleteAll);
