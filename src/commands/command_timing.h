@@ -1,0 +1,34 @@
+#pragma once
+// Waits and limits of the device conversation. The microscope paces on them (an upload
+// faster than 32 bytes per 20 ms overruns it), so they are the device's, not tuning.
+
+#include <chrono>
+#include <cstdint>
+
+namespace dm::timing {
+
+using std::chrono::milliseconds;
+
+// Transfer waits: poll period and the number of sleeps after the first.
+inline constexpr milliseconds kDirectoryPoll{100};
+inline constexpr int kDirectoryPollLimit = 10;
+inline constexpr milliseconds kPicturePoll{100};
+inline constexpr int kPicturePollLimit = 50;
+inline constexpr milliseconds kSnapshotPoll{10};
+inline constexpr int kSnapshotPollLimit = 1000;
+
+inline constexpr milliseconds kProbeWait{200};         // probe to probe-reply check
+inline constexpr milliseconds kKeyPause{100};          // after a key frame
+inline constexpr milliseconds kCameraPoll{100};        // camera-on watches the code
+inline constexpr milliseconds kUploadHeaderWait{100};  // header to memory-full check
+inline constexpr milliseconds kUploadChunkPause{20};
+inline constexpr milliseconds kUploadSettle{100};     // before the buttons come back
+inline constexpr milliseconds kDisconnectPause{100};  // disconnect frame to port close
+// How long a key handler waits for the camera command to end before sending its key.
+inline constexpr milliseconds kCameraStopWait{1000};
+
+inline constexpr int kUploadChunkSize = 32;
+inline constexpr int kPortCount = 256;
+inline constexpr int8_t kSearchBaudIndex = 3;  // 115200 baud
+
+}  // namespace dm::timing

@@ -1,0 +1,143 @@
+#include "commands/device_commands.h"
+
+#include <QFile>
+#include <algorithm>
+#include <array>
+
+#include "commands/catalogue_format.h"
+#include "commands/command_codes.h"
+#include "commands/command_timing.h"
+#include "commands/message_numbers.h"
+#include "link/frame.h"
+
+namespace dm {
+
+DeviceCommands::DeviceCommands(DeviceState& state, DevicePort& port, WindowPort& window,
+                               IMAGE_BUFFER& pictures, TCmdProcThread& thread,
+                               QString scratchFolder, DateSource today)
+    : state_(state),
+      port_(port),
+      window_(window),
+      pictures_(pictures),
+      thread_(thread),
+      scratchFolder_(std::move(scratchFolder)),
+      today_(today ? std::move(today) : DateSource([] { return QDate::currentDate(); })),
+      snapshotNames_(kSnapshotNameSlots) {}
+
+void DeviceCommands::Register(TCmdProcThread& thread) {
+    thread.SetCommand(command::kDownloadAll, [this] { DownloadAll(); });
+    thread.SetCommand(command::kDeleteSelected, [this] { DeleteSelected(); });
+    thread.SetCommand(command::kDeleteAll, [this] { DeleteAll(); });
+    thread.SetCommand(command::kUpload, [this] { Upload(); });
+    thread.SetCommand(command::kSnapshot, [this] { Snapshot(); });
+    thread.SetCommand(command::kCameraOn, [this] { CameraOn(); });
+    thread.SetCommand(command::kPortSearch, [this] { PortSearch(); });
+    for (int key = 1; key <= frame::kKeyCount; ++key) {
+        thread.SetCommand(command::KeyCode(key), [this, key] { SendKey(key); });
+    }
+}
+
+// A closed port writes nothing; the command goes on as if it had written.
+void DeviceCommands::Write(const uint8_t* bytes, int32_t n) {
+    port_.WritePort(bytes, n);
+}
+
+void DeviceCommands::WriteFrame(uint8_t command, uint16_t length) {
+    const auto header = frame::MakeHeader(command, length);
+    Write(header.data(), static_cast<int32_t>(header.size()));
+}
+
+// Picture and delete requests: the header with length 4, then the word.
+void DeviceCommands::WriteFrameWithWord(uint8_t command, uint32_t word) {
+    std::array<uint8_t, frame::kHeaderSize + frame::kRequestArgumentSize> bytes{};
+    const auto header = frame::MakeHeader(command, frame::kRequestArgumentSize);
+    std::copy(header.begin(), header.end(), bytes.begin());
+    frame::WriteLe32(bytes.data() + frame::kHeaderSize, word);
+    Write(bytes.data(), static_cast<int32_t>(bytes.size()));
+}
+
+bool DeviceCommands::WaitForTransfer(std::chrono::milliseconds period, int limit) {
+    int sleeps = 0;
+    for (;;) {
+        if (state_.transferStatus.load(std::memory_order_acquire) != kTransferPending) {
+            return true;
+        }
+        if (!thread_.Sleep(period)) {
+            return false;
+        }
+        if (++sleeps > limit) {
+            return false;
+        }
+    }
+}
+
+QString DeviceCommands::ScratchPicturePath(uint32_t pictureNumber) const {
+    return scratchFolder_ + QLatin1Char('/') + QString::number(pictureNumber) +
+           QStringLiteral(".BMP");
+}
+
+// A missing scratch picture is no error: it may never have been converted.
+void DeviceCommands::DeleteScratchPicture(uint32_t info) const {
+    QFile::remove(ScratchPicturePath(frame::PictureNumber(info)));
+}
+
+void DeviceCommands::DeleteSelected() {
+    const int row = window_.SelectedRow();
+    if (row < 0) {
+        return;
+    }
+    // A row without a record (nothing downloaded yet) still names its own picture.
+    const uint32_t info =
+        row < pictures_.Count() ? pictures_.InfoAt(row) : state_.directory.Entry(row).info;
+    const QString question =
+        FormatCatalogueMessage(window_.Message(message::kDeleteOneQuestion), info);
+    if (!window_.AskOkCancel(question)) {
+        return;
+    }
+    WriteFrameWithWord(frame::kDeleteRequest, info);
+    pictures_.RemoveAt(row);
+    // The row count still includes the row being deleted.
+    const int rows = window_.RowCount();
+    for (int b = row; b < rows; ++b) {
+        state_.directory.SetEntry(b, state_.directory.Entry(b + 1));
+    }
+    DeleteScratchPicture(info);
+    window_.RemoveRow(row);
+    state_.memoryFull.store(false, std::memory_order_relaxed);
+}
+
+void DeviceCommands::DeleteAll() {
+    const QString question =
+        FormatCatalogueMessage(window_.Message(message::kDeleteAllQuestion), std::nullopt);
+    if (!window_.AskOkCancel(question)) {
+        return;
+    }
+    WriteFrame(frame::kDeleteAllRequest);
+    const int32_t count = pictures_.Count();
+    for (int32_t i = 0; i < count; ++i) {
+        DeleteScratchPicture(pictures_.InfoAt(i));
+    }
+    window_.ClearRows();
+    pictures_.Clear();
+    state_.memoryFull.store(false, std::memory_order_relaxed);
+}
+
+void DeviceCommands::CameraOn() {
+    WriteFrame(frame::kCameraOn);
+    window_.ApplyButtonSet(ButtonSet::Busy);
+    window_.SetEnabled(Control::CameraBtn, true);  // so the user can switch it off
+    // Any other code, the camera-off signal above all, ends the stream.
+    while (state_.pendingCommand.load(std::memory_order_acquire) == command::kCameraOn) {
+        if (!thread_.Sleep(timing::kCameraPoll)) {
+            break;
+        }
+    }
+    WriteFrame(frame::kCameraOff);
+}
+
+void DeviceCommands::SendKey(int key) {
+    WriteFrame(static_cast<uint8_t>(frame::kKeyBase + key));
+    thread_.Sleep(timing::kKeyPause);
+}
+
+}  // namespace dm

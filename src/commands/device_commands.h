@@ -1,0 +1,85 @@
+#pragma once
+// The commands the command thread runs: every conversation with the microscope that
+// takes longer than one write. Each command writes its requests, waits for the data
+// thread's answer through the device state, updates the window and asks the user.
+//
+// Threads: every command runs on the command thread (registered with Register). The
+// constructor and Register belong to the window thread, before the first request.
+
+#include <QDate>
+#include <QString>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "commands/cmd_proc_thread.h"
+#include "inbound/device_state.h"
+#include "inbound/image_buffer.h"
+#include "inbound/window_port.h"
+#include "link/device_port.h"
+
+namespace dm {
+
+class DeviceCommands {
+  public:
+    using DateSource = std::function<QDate()>;
+
+    // Snapshots are numbered 1..65533; the name table has a slot per counter value.
+    static constexpr int kSnapshotNameSlots = 65535;
+    static constexpr uint16_t kSnapshotBufferFull = 65534;
+
+    // scratchFolder holds the scratch pictures "<number>.BMP" that deletes remove.
+    // today gives the date for snapshot names (the current date when empty).
+    DeviceCommands(DeviceState& state, DevicePort& port, WindowPort& window, IMAGE_BUFFER& pictures,
+                   TCmdProcThread& thread, QString scratchFolder, DateSource today = {});
+
+    // Puts every command of the command table into the thread.
+    void Register(TCmdProcThread& thread);
+
+    // The commands, by code.
+    void DownloadAll();     // 0x21F8
+    void DeleteSelected();  // 0x23F8
+    void DeleteAll();       // 0x24F8
+    void Upload();          // 0x27F8
+    void Snapshot();        // 0x28F8
+    void CameraOn();        // 0x29F8
+    void PortSearch();      // 0xFFE1
+    void SendKey(int key);  // 0xFFE2..0xFFE9, key 1..8
+
+    // The sending half of the upload: header, memory-full check and paced data. Sends
+    // nothing unless 0 < size < 65535. Command thread.
+    void SendUploadStream(const QByteArray& jpeg);
+
+    // Base name stored for a snapshot number; empty when none was made.
+    QString SnapshotName(uint16_t counter) const;
+
+    // Polls the transfer status every period until it is non-zero; gives up after
+    // limit + 1 sleeps (or on a stop request). True when the status became non-zero.
+    bool WaitForTransfer(std::chrono::milliseconds period, int limit);
+
+    // "<folder>/<decimal picture number>.BMP"
+    QString ScratchPicturePath(uint32_t pictureNumber) const;
+
+  private:
+    void Write(const uint8_t* bytes, int32_t n);
+    void WriteFrame(uint8_t command, uint16_t length = 0);
+    void WriteFrameWithWord(uint8_t command, uint32_t word);
+    void FillPictureRows();
+    void FetchPictures();
+    void DeleteScratchPicture(uint32_t info) const;
+    std::optional<QByteArray> PrepareUploadStream();
+    bool TryPort(uint8_t portNumber);
+
+    DeviceState& state_;
+    DevicePort& port_;
+    WindowPort& window_;
+    IMAGE_BUFFER& pictures_;
+    TCmdProcThread& thread_;
+    QString scratchFolder_;
+    DateSource today_;
+    std::vector<QString> snapshotNames_;  // command thread only
+};
+
+}  // namespace dm

@@ -1,0 +1,149 @@
+#include "commands/device_control.h"
+
+#include <thread>
+
+#include "commands/command_codes.h"
+#include "commands/command_timing.h"
+#include "link/frame.h"
+
+namespace dm {
+
+namespace {
+const char* const kCameraOnGlyph = "Camera-On.bmp";    // shown while the camera is off
+const char* const kCameraOffGlyph = "Camera-Off.bmp";  // shown while it streams
+
+constexpr int kUpKey = 1;
+constexpr int kLeftKey = 2;
+constexpr int kCentralKey = 3;
+constexpr int kRightKey = 4;
+constexpr int kDownKey = 5;
+constexpr int kZoomOutKey = 6;
+constexpr int kLockKey = 7;
+constexpr int kZoomInKey = 8;
+}  // namespace
+
+DeviceControl::DeviceControl(DeviceState& state, DevicePort& port, TCmdProcThread& thread,
+                             WindowPort& window, std::function<void()> startSnapshot)
+    : state_(state),
+      port_(port),
+      thread_(thread),
+      window_(window),
+      startSnapshot_(std::move(startSnapshot)) {}
+
+void DeviceControl::SetSnapshotStarter(std::function<void()> startSnapshot) {
+    startSnapshot_ = std::move(startSnapshot);
+}
+
+// Connects or disconnects by the port-open flag: after a search the two agree.
+void DeviceControl::ConnectBtnClick() {
+    if (port_.IsOpen()) {
+        Disconnect();
+    } else {
+        thread_.RequestCommand(command::kPortSearch);
+    }
+}
+
+// On the window thread, whether or not the microscope is still there.
+void DeviceControl::Disconnect() {
+    const auto frame = frame::MakeHeader(frame::kDisconnect);
+    port_.WritePort(frame.data(), static_cast<int32_t>(frame.size()));
+    std::this_thread::sleep_for(timing::kDisconnectPause);
+    port_.ClosePort();
+    window_.SetConnected(false);
+    window_.ApplyButtonSet(ButtonSet::Disconnected);
+}
+
+void DeviceControl::DownloadBtnClick() {
+    state_.liveView.store(false, std::memory_order_relaxed);
+    state_.collect.store(true, std::memory_order_relaxed);
+    thread_.RequestCommand(command::kDownloadAll);
+}
+
+void DeviceControl::UploadBtnClick() {
+    thread_.RequestCommand(command::kUpload);
+}
+
+void DeviceControl::CameraBtnClick() {
+    if (!state_.cameraOn.load(std::memory_order_relaxed)) {
+        thread_.StoreCode(command::kCameraOn);
+        state_.liveView.store(true, std::memory_order_relaxed);
+        state_.collect.store(false, std::memory_order_relaxed);
+        thread_.Resume();
+        window_.SetCameraGlyph(QString::fromLatin1(kCameraOffGlyph));
+        window_.SetEnabled(Control::SnapShotBtn, true);
+        window_.SetEnabled(Control::ListView1, false);
+        state_.cameraOn.store(true, std::memory_order_relaxed);
+        window_.SetBrowseViewVisible(false);  // the live picture shows through
+        return;
+    }
+    // The running camera command sees the signal and sends the camera-off request.
+    thread_.StoreCode(command::kCameraOffSignal);
+    window_.SetCameraGlyph(QString::fromLatin1(kCameraOnGlyph));
+    window_.SetEnabled(Control::SnapShotBtn, false);
+    window_.SetEnabled(Control::ListView1, true);
+    window_.ApplyButtonSet(ButtonSet::Ready);
+    state_.cameraOn.store(false, std::memory_order_relaxed);
+}
+
+// The camera-on flag stays set: the finishing machine turns the stream on again.
+void DeviceControl::SnapShotBtnClick() {
+    state_.snapshotInProgress.store(true, std::memory_order_relaxed);
+    if (startSnapshot_) {
+        startSnapshot_();
+    }
+    thread_.StoreCode(command::kCameraOffSignal);
+    window_.SetCameraGlyph(QString::fromLatin1(kCameraOnGlyph));
+    window_.SetEnabled(Control::SnapShotBtn, false);
+}
+
+void DeviceControl::UpBtnClick() {
+    SendKey(kUpKey);
+}
+void DeviceControl::LeftBtnClick() {
+    SendKey(kLeftKey);
+}
+void DeviceControl::CentralBtnClick() {
+    SendKey(kCentralKey);
+}
+void DeviceControl::RightBtnClick() {
+    SendKey(kRightKey);
+}
+void DeviceControl::DownBtnClick() {
+    SendKeyWithCameraStopped(kDownKey);
+}
+void DeviceControl::ZoomOutBtnClick() {
+    SendKeyWithCameraStopped(kZoomOutKey);
+}
+void DeviceControl::LockBtnClick() {
+    SendKey(kLockKey);
+}
+void DeviceControl::ZoomInBtnClick() {
+    SendKeyWithCameraStopped(kZoomInKey);
+}
+
+void DeviceControl::SendKey(int key) {
+    thread_.RequestCommand(command::KeyCode(key));
+}
+
+// The key's code is stored only once the camera command has ended (it sends the
+// camera-off request on its way out) and the thread waits at its gate again; storing it
+// earlier would let the ending command's clean-up wipe it. Timer3 restarts the camera.
+void DeviceControl::SendKeyWithCameraStopped(int key) {
+    if (state_.cameraOn.load(std::memory_order_relaxed)) {
+        thread_.RequestCommand(command::kCameraOffSignal);
+        thread_.WaitUntilIdle(timing::kCameraStopWait);
+    }
+    SendKey(key);
+}
+
+void DeviceControl::Timer3Timer() {
+    if (!state_.cameraOn.load(std::memory_order_relaxed)) {
+        return;
+    }
+    if (!state_.snapshotInProgress.load(std::memory_order_relaxed)) {
+        thread_.StoreCode(command::kCameraOn);
+    }
+    thread_.Resume();
+}
+
+}  // namespace dm

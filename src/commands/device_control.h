@@ -1,0 +1,56 @@
+#pragma once
+// The window's side of the device buttons: each handler prepares the flags the data
+// thread steers by and asks the command thread for work. Only the disconnect talks to
+// the microscope itself.
+//
+// Threads: window thread only (handlers and Timer3).
+
+#include <functional>
+
+#include "commands/cmd_proc_thread.h"
+#include "inbound/device_state.h"
+#include "inbound/window_port.h"
+#include "link/device_port.h"
+
+namespace dm {
+
+class DeviceControl {
+  public:
+    // startSnapshot starts the window's snapshot finishing machine (settling first).
+    DeviceControl(DeviceState& state, DevicePort& port, TCmdProcThread& thread, WindowPort& window,
+                  std::function<void()> startSnapshot = {});
+
+    void SetSnapshotStarter(std::function<void()> startSnapshot);
+
+    void ConnectBtnClick();
+    void DownloadBtnClick();
+    void UploadBtnClick();
+    void CameraBtnClick();
+    void SnapShotBtnClick();
+
+    void UpBtnClick();
+    void LeftBtnClick();
+    void CentralBtnClick();
+    void RightBtnClick();
+    void DownBtnClick();
+    void ZoomOutBtnClick();
+    void LockBtnClick();
+    void ZoomInBtnClick();
+
+    // Every 500 ms: keeps the camera streaming after a key command ended it.
+    void Timer3Timer();
+
+  private:
+    void Disconnect();
+    void SendKey(int key);
+    // For the keys the microscope ignores while the camera streams.
+    void SendKeyWithCameraStopped(int key);
+
+    DeviceState& state_;
+    DevicePort& port_;
+    TCmdProcThread& thread_;
+    WindowPort& window_;
+    std::function<void()> startSnapshot_;
+};
+
+}  // namespace dm

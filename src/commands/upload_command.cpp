@@ -1,0 +1,99 @@
+// Upload: a picture file, fitted into 320 x 240, sent as one JPEG stream in small paced
+// writes the microscope can keep up with.
+#include <QImage>
+#include <algorithm>
+
+#include "commands/command_timing.h"
+#include "commands/device_commands.h"
+#include "commands/message_numbers.h"
+#include "commands/upload_picture.h"
+#include "link/frame.h"
+#include "view/jpeg_codec.h"
+
+namespace dm {
+
+namespace {
+
+constexpr int kJpegFilter = 1;         // the open dialog's first filter; the second is bitmaps
+constexpr int kMaxUploadSize = 65535;  // exclusive: the size must fit the length field
+constexpr int kPercent = 100;
+
+QImage LoadUploadFile(const OpenPictureChoice& choice) {
+    if (choice.filterIndex == kJpegFilter) {
+        return DecodeJpegFile(choice.path);
+    }
+    QImage bitmap;
+    bitmap.load(choice.path, "BMP");
+    return bitmap;
+}
+
+}  // namespace
+
+void DeviceCommands::Upload() {
+    window_.ApplyButtonSet(ButtonSet::Busy);
+    window_.SetEnabled(Control::CameraBtn, false);
+
+    if (const auto stream = PrepareUploadStream()) {
+        SendUploadStream(*stream);
+    }
+
+    state_.transferStatus.store(kTransferDone, std::memory_order_release);
+    thread_.Sleep(timing::kUploadSettle);
+    window_.ApplyButtonSet(ButtonSet::Ready);
+    window_.SetEnabled(Control::CameraBtn, true);
+}
+
+// Asks for the file, shows it and encodes the fitted picture; empty when nothing is to
+// be sent (cancelled or unreadable).
+std::optional<QByteArray> DeviceCommands::PrepareUploadStream() {
+    const auto choice = window_.ChooseUploadPicture();
+    if (!choice) {
+        return std::nullopt;
+    }
+    const QImage loaded = LoadUploadFile(*choice);
+    if (loaded.isNull()) {
+        window_.ShowError(window_.Message(message::kPictureFileUnreadable));
+        return std::nullopt;
+    }
+    const QImage upload = BuildUploadPicture(loaded);
+    window_.ShowPreview(loaded.scaled(kUploadWidth, kUploadHeight, Qt::IgnoreAspectRatio));
+    return EncodeJpegStream(upload, kSingleSaveJpegQuality);
+}
+
+void DeviceCommands::SendUploadStream(const QByteArray& jpeg) {
+    const int size = static_cast<int>(jpeg.size());
+    if (size <= 0 || size >= kMaxUploadSize) {
+        return;
+    }
+    state_.transferStatus.store(kTransferPending, std::memory_order_release);
+    WriteFrame(frame::kUpload, static_cast<uint16_t>(size));
+    if (!thread_.Sleep(timing::kUploadHeaderWait)) {
+        return;
+    }
+    // The data thread has already told the user.
+    if (state_.memoryFull.load(std::memory_order_acquire)) {
+        return;
+    }
+
+    window_.SetProgress(0);
+    int shown = 0;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(jpeg.constData());
+    for (int sent = 0; sent < size;) {
+        const int chunk = std::min(timing::kUploadChunkSize, size - sent);
+        Write(bytes + sent, chunk);
+        sent += chunk;
+        if (!thread_.Sleep(timing::kUploadChunkPause)) {
+            return;
+        }
+        const int percent = sent * kPercent / size;
+        if (percent != shown) {
+            window_.SetProgress(percent);
+            shown = percent;
+        }
+    }
+    window_.SetProgress(kPercent);
+    window_.ShowInfo(window_.Message(message::kUploadFinished));
+    window_.SetProgress(0);
+}
+
+}  // namespace dm

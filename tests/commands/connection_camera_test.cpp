@@ -1,0 +1,151 @@
+// Port search, disconnect, camera switching and the keys that stop the camera first.
+#include "command_fixture.h"
+#include "commands/command_codes.h"
+#include "link/frame.h"
+
+namespace dm::test {
+namespace {
+
+class ConnectionTest : public CommandTest {
+  protected:
+    // A microscope behind port number microscopePort answers probes.
+    void AnswerProbesOn(int microscopePort) {
+        data_.SetHandler([this, microscopePort](const Bytes& frame) {
+            if (frame.size() == 4 && frame[1] == frame::kProbe &&
+                port_.OpenPortNumber() == microscopePort) {
+                state_.probeReply = true;
+            }
+            if (frame.size() == 4 && frame[1] == frame::kLinkStart) {
+                linkStartAfterBox_ = window_.WaitForCall("ShowInfo Found", 0ms);
+            }
+        });
+    }
+    std::atomic<bool> linkStartAfterBox_{false};
+};
+
+TEST_F(ConnectionTest, MicroscopeOnFourthPortIsFoundAfterProbingTheOthers) {
+    window_.SetMessage(14, "Found");
+    port_.SetOpenablePorts({0, 2, 3, 4});
+    AnswerProbesOn(3);
+    control_.ConnectBtnClick();
+    ASSERT_TRUE(thread_.WaitUntilIdle(20s));
+
+    EXPECT_EQ(port_.OpenAttempts(), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(port_.Closes(), (std::vector<int>{0, 2}));
+    EXPECT_EQ(port_.OpenPortNumber(), 3);
+    EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 31 00 00", "F8 31 00 00",
+                                                            "F8 31 00 00", "F8 11 00 00"}));
+    EXPECT_EQ(window_.ProgressValues(), (std::vector<int>{0, 0, 1, 1, 0}));
+    EXPECT_TRUE(linkStartAfterBox_);
+    const auto calls = window_.Calls();
+    EXPECT_EQ(std::vector<std::string>(calls.end() - 4, calls.end()),
+              (std::vector<std::string>{"ShowInfo Found", "SetConnected yes", "SetProgress 0",
+                                        "ApplyButtonSet Ready"}));
+}
+
+TEST_F(ConnectionTest, NoMicroscopeIsAnErrorAndButtonsStayAsTheyWere) {
+    window_.SetMessage(15, "Nothing found");
+    port_.SetOpenablePorts({1});
+    AnswerProbesOn(-1);
+    control_.ConnectBtnClick();
+    ASSERT_TRUE(thread_.WaitUntilIdle(20s));
+    EXPECT_EQ(port_.OpenAttempts().size(), 256U);
+    EXPECT_EQ(window_.ProgressValues().back(), 127);
+    EXPECT_EQ(window_.Calls().back(), "ShowError Nothing found");
+    EXPECT_FALSE(window_.WaitForCall("ApplyButtonSet", 0ms));
+    EXPECT_FALSE(window_.Connected());
+    EXPECT_FALSE(port_.IsOpen());
+}
+
+TEST_F(ConnectionTest, DisconnectWritesItsFrameThenClosesOnTheWindowThread) {
+    port_.SetOpenablePorts({5});
+    ASSERT_TRUE(port_.OpenPort(5, 3));
+    control_.ConnectBtnClick();
+    EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 12 00 00"}));
+    EXPECT_FALSE(port_.IsOpen());
+    EXPECT_EQ(window_.Calls(),
+              (std::vector<std::string>{"SetConnected no", "ApplyButtonSet Disconnected"}));
+}
+
+using CameraTest = CommandTest;
+
+TEST_F(CameraTest, TwoClicksStartAndStopTheStream) {
+    control_.CameraBtnClick();
+    ASSERT_TRUE(window_.WaitForCall("SetEnabled CameraBtn on", 5s));  // streaming
+    EXPECT_TRUE(state_.liveView.load());
+    EXPECT_TRUE(state_.cameraOn.load());
+    control_.CameraBtnClick();
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+    EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 29 00 00", "F8 2A 00 00"}));
+    EXPECT_FALSE(state_.cameraOn.load());
+    EXPECT_EQ(state_.pendingCommand.load(), 0);
+    const auto calls = window_.Calls();
+    EXPECT_TRUE(Contains(calls, "SetEnabled SnapShotBtn off"));
+    EXPECT_TRUE(Contains(calls, "SetEnabled ListView1 on"));
+    EXPECT_EQ(calls.back(), "ApplyButtonSet Ready");
+}
+
+TEST_F(CameraTest, ZoomInWithCameraOffSendsOnlyTheKey) {
+    control_.ZoomInBtnClick();
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+    EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 48 00 00"}));
+}
+
+TEST_F(CameraTest, KeysWithCameraOnStopItSendTheKeyAndTimer3RestartsIt) {
+    control_.CameraBtnClick();
+    ASSERT_TRUE(port_.WaitForWrites(1, 5s));
+    control_.ZoomInBtnClick();
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+    control_.Timer3Timer();
+    ASSERT_TRUE(port_.WaitForWrites(4, 5s));
+    control_.DownBtnClick();  // straight away, while the restarted stream runs
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+    EXPECT_EQ(port_.WrittenHex(),
+              (std::vector<std::string>{"F8 29 00 00", "F8 2A 00 00", "F8 48 00 00", "F8 29 00 00",
+                                        "F8 2A 00 00", "F8 45 00 00"}));
+}
+
+TEST_F(CameraTest, Timer3DoesNothingWithCameraOffAndNoKeepAliveDuringSnapshot) {
+    control_.Timer3Timer();
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+    EXPECT_TRUE(port_.Writes().empty());
+
+    state_.cameraOn = true;
+    state_.snapshotInProgress = true;
+    control_.Timer3Timer();
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+    EXPECT_TRUE(port_.Writes().empty());
+}
+
+TEST_F(CameraTest, SnapshotClickStopsTheStreamAndStartsTheFinishingMachine) {
+    int starts = 0;
+    control_.SetSnapshotStarter([&] { ++starts; });
+    control_.CameraBtnClick();
+    ASSERT_TRUE(window_.WaitForCall("SetEnabled CameraBtn on", 5s));  // streaming
+    window_.ClearCalls();
+    control_.SnapShotBtnClick();
+    ASSERT_TRUE(port_.WaitForWrites(2, 5s));
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+    EXPECT_EQ(starts, 1);
+    EXPECT_TRUE(state_.snapshotInProgress.load());
+    EXPECT_TRUE(state_.cameraOn.load());  // stays on: the finishing machine restarts it
+    EXPECT_EQ(port_.WrittenHex().back(), "F8 2A 00 00");
+    EXPECT_EQ(window_.Calls(), (std::vector<std::string>{"SetCameraGlyph Camera-On.bmp",
+                                                         "SetEnabled SnapShotBtn off"}));
+}
+
+TEST_F(CameraTest, DownloadAndUploadButtonsSteerAndRequest) {
+    state_.liveView = true;
+    AnswerDownloads({});
+    control_.DownloadBtnClick();
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+    EXPECT_FALSE(state_.liveView.load());
+    EXPECT_TRUE(state_.collect.load());
+    EXPECT_EQ(port_.WrittenHex().front(), "F8 21 00 00");
+    control_.UploadBtnClick();
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+    EXPECT_TRUE(window_.WaitForCall("ChooseUploadPicture", 0ms));
+}
+
+}  // namespace
+}  // namespace dm::test

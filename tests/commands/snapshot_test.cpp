@@ -1,0 +1,70 @@
+// The snapshot command: its request, naming, the save question and the full table.
+#include "command_fixture.h"
+#include "commands/command_codes.h"
+#include "link/frame.h"
+
+namespace dm::test {
+namespace {
+
+class SnapshotTest : public CommandTest {
+  protected:
+    void SetUp() override {
+        window_.SetMessage(16, "Save it?");
+        state_.getSnapshotSelector = 1;
+        data_.SetHandler([this](const Bytes& frame) {
+            if (frame.size() == 4 && frame[1] == frame::kGetSnapshot) {
+                state_.transferStatus.store(kTransferDone, std::memory_order_release);
+            }
+        });
+    }
+};
+
+TEST_F(SnapshotTest, FirstSnapshotIsNamedByDateAndNumberAndSavedOnRequest) {
+    window_.QueueSaveFile(QStringLiteral("/pictures/mine.jpg"));
+    Run(command::kSnapshot);
+    EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 28 01 00"}));
+    EXPECT_EQ(state_.snapshotCounter.load(), 1);
+    EXPECT_EQ(commands_.SnapshotName(1), "P2009127_1");
+    EXPECT_EQ(window_.Calls(), (std::vector<std::string>{
+                                   "ApplyButtonSet Busy", "ApplyButtonSet Ready",
+                                   "AskWarning Save it?", "ChooseSnapshotFile P2009127_1.jpg"}));
+    ASSERT_TRUE(state_.snapshotSaveRequested.load(std::memory_order_acquire));
+    EXPECT_EQ(state_.snapshotFileName, "/pictures/mine.jpg");
+    EXPECT_FALSE(state_.snapshotBusy.load());
+}
+
+TEST_F(SnapshotTest, DeclinedQuestionOrDialogRequestsNoSave) {
+    state_.getSnapshotSelector = 0;
+    window_.QueueAnswer(false);
+    Run(command::kSnapshot);
+    Run(command::kSnapshot);  // OK, then the dialog is cancelled
+    EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 28 00 00", "F8 28 00 00"}));
+    EXPECT_TRUE(window_.WaitForCall("ChooseSnapshotFile P2009127_2.jpg", 0ms));
+    EXPECT_FALSE(window_.WaitForCall("ChooseSnapshotFile P2009127_1.jpg", 0ms));
+    EXPECT_FALSE(state_.snapshotSaveRequested.load());
+    EXPECT_FALSE(state_.snapshotBusy.load());
+}
+
+// The name table has a slot for every counter value below the full mark; the counter
+// never passes it and never wraps.
+TEST_F(SnapshotTest, BufferFullStopsNamingForGood) {
+    state_.snapshotCounter = 65532;
+    window_.QueueAnswer(false);
+    Run(command::kSnapshot);
+    EXPECT_EQ(commands_.SnapshotName(65533), "P2009127_65533");
+    window_.ClearCalls();
+
+    for (int i = 0; i < 3; ++i) {
+        Run(command::kSnapshot);
+        EXPECT_EQ(state_.snapshotCounter.load(), DeviceCommands::kSnapshotBufferFull);
+        EXPECT_FALSE(state_.snapshotBusy.load());
+    }
+    const auto calls = window_.Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "ShowError Image Buffer Full!!"), 3);
+    EXPECT_FALSE(window_.WaitForCall("AskWarning", 0ms));
+    EXPECT_TRUE(commands_.SnapshotName(65534).isEmpty());
+    EXPECT_TRUE(commands_.SnapshotName(0).isEmpty());
+}
+
+}  // namespace
+}  // namespace dm::test
