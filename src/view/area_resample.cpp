@@ -35,20 +35,21 @@ std::vector<Footprint> Footprints(int sourceLength, int destLength) {
     return footprints;
 }
 
-// Resamples the rows (horizontal pass) into floating-point channels.
+// Resamples the rows of a 32-bit picture (horizontal pass) into floating-point channels.
 std::vector<double> ResampleRows(const QImage& source, int destWidth) {
     const std::vector<Footprint> columns = Footprints(source.width(), destWidth);
     std::vector<double> rows(static_cast<std::size_t>(source.height()) * destWidth * kChannels);
     for (int y = 0; y < source.height(); ++y) {
-        const uchar* line = source.constScanLine(y);
+        const auto* line = reinterpret_cast<const QRgb*>(source.constScanLine(y));
         double* out = rows.data() + static_cast<std::size_t>(y) * destWidth * kChannels;
         for (int x = 0; x < destWidth; ++x) {
             const Footprint& footprint = columns[static_cast<std::size_t>(x)];
             for (std::size_t k = 0; k < footprint.weights.size(); ++k) {
-                const uchar* pixel = line + (footprint.first + static_cast<int>(k)) * kChannels;
-                for (int c = 0; c < kChannels; ++c) {
-                    out[x * kChannels + c] += footprint.weights[k] * pixel[c];
-                }
+                const QRgb pixel = line[footprint.first + static_cast<int>(k)];
+                const double weight = footprint.weights[k];
+                out[x * kChannels] += weight * qRed(pixel);
+                out[x * kChannels + 1] += weight * qGreen(pixel);
+                out[x * kChannels + 2] += weight * qBlue(pixel);
             }
         }
     }
@@ -61,7 +62,7 @@ QImage AreaResample(const QImage& source, const QSize& size) {
     if (source.isNull() || size.isEmpty()) {
         return {};
     }
-    const QImage rgb = source.convertToFormat(QImage::Format_RGB888);
+    const QImage rgb = source.convertToFormat(QImage::Format_RGB32);
     const std::vector<double> rows = ResampleRows(rgb, size.width());
     const std::vector<Footprint> lines = Footprints(rgb.height(), size.height());
     const std::size_t rowLength = static_cast<std::size_t>(size.width()) * kChannels;

@@ -32,7 +32,7 @@ DigitalZoom::DigitalZoom(LiveViewSurface& surface, WindowPort& window, QString s
     : surface_(surface), window_(window), scratchFolder_(std::move(scratchFolder)) {}
 
 DigitalZoomResult DigitalZoom::ConvertWithDigitalZoom(const QByteArray& jpeg, uint32_t info) {
-    const QImage decoded = DecodeJpegStream(jpeg);
+    const QImage decoded = DecodeJpegStream(jpeg, QImage::Format_RGB32);
     if (decoded.isNull()) {
         return {};
     }

@@ -13,7 +13,7 @@ LiveView::LiveView(DeviceState& state, WindowPort& window, LiveViewSurface& surf
     : state_(state), window_(window), surface_(surface) {}
 
 void LiveView::RenderLiveFrame(uint32_t info, const uint8_t* jpeg, uint32_t size) {
-    const QImage decoded = DecodeJpeg(jpeg, size);
+    const QImage decoded = DecodeJpeg(jpeg, size, QImage::Format_RGB32);
     if (decoded.isNull()) {
         return;
     }

@@ -22,7 +22,8 @@ void LiveViewSurface::Replace(const QImage& frame) {
 void LiveViewSurface::DrawUnscaled(const QImage& picture) {
     QPainter painter(&picture_);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(0, 0, picture);
+    // Same format as the surface: a plain copy, no conversion on the way.
+    painter.drawImage(0, 0, picture.convertToFormat(QImage::Format_RGB32));
 }
 
 bool LiveViewSurface::DrawPictureFile(const QString& path) {
