@@ -12,6 +12,7 @@
 #include <optional>
 
 #include <QImage>
+#include <QRect>
 #include <QString>
 
 namespace dm {
@@ -79,6 +80,11 @@ public:
     // Image4's picture.
     virtual void DrawOverlaysOnBrowseView(uint8_t zoomCode, bool drawMagnification,
                                           bool drawRuler) = 0;
+    // Image3 shows the picture stretched over the geometry (relative to Panel1; left and
+    // top may be negative), as the digital zoom conversion leaves it.
+    virtual void ShowEnlargedLiveView(const QImage& picture, const QRect& geometry) = 0;
+    // Image4's picture becomes this picture (a browsed scratch picture with its overlays).
+    virtual void ShowBrowsePicture(const QImage& picture) = 0;
 
     // CheckBox1 ("Show Ruler") and CheckBox2 ("Show Magnification"); any thread.
     virtual bool ShowRulerChecked() const = 0;

@@ -3,6 +3,7 @@
 #include <turbojpeg.h>
 
 #include <QFile>
+#include <QSysInfo>
 #include <memory>
 
 namespace dm {
@@ -21,6 +22,17 @@ constexpr int kMaxJpegSide = 16384;
 }  // namespace
 
 QImage DecodeJpeg(const uint8_t* data, std::size_t size) {
+    return DecodeJpeg(data, size, QImage::Format_RGB888);
+}
+
+QImage DecodeJpeg(const uint8_t* data, std::size_t size, QImage::Format format) {
+    int pixelFormat = TJPF_RGB;
+    if (format == QImage::Format_RGB32) {
+        // 0xFFRRGGBB words; TurboJPEG sets the X byte to 0xFF.
+        pixelFormat = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? TJPF_BGRX : TJPF_XRGB;
+    } else if (format != QImage::Format_RGB888) {
+        return {};
+    }
     if (data == nullptr || size == 0) {
         return {};
     }
@@ -39,13 +51,13 @@ QImage DecodeJpeg(const uint8_t* data, std::size_t size) {
     if (width <= 0 || height <= 0 || width > kMaxJpegSide || height > kMaxJpegSide) {
         return {};
     }
-    QImage picture(width, height, QImage::Format_RGB888);
+    QImage picture(width, height, format);
     if (picture.isNull()) {
         return {};
     }
     const int result =
         tjDecompress2(handle.get(), data, static_cast<unsigned long>(size), picture.bits(), width,
-                      static_cast<int>(picture.bytesPerLine()), height, TJPF_RGB, 0);
+                      static_cast<int>(picture.bytesPerLine()), height, pixelFormat, 0);
     // A warning (for example a truncated stream) still leaves a usable picture.
     if (result != 0 && tjGetErrorCode(handle.get()) != TJERR_WARNING) {
         return {};
@@ -56,6 +68,11 @@ QImage DecodeJpeg(const uint8_t* data, std::size_t size) {
 QImage DecodeJpegStream(const QByteArray& jpeg) {
     return DecodeJpeg(reinterpret_cast<const uint8_t*>(jpeg.constData()),
                       static_cast<std::size_t>(jpeg.size()));
+}
+
+QImage DecodeJpegStream(const QByteArray& jpeg, QImage::Format format) {
+    return DecodeJpeg(reinterpret_cast<const uint8_t*>(jpeg.constData()),
+                      static_cast<std::size_t>(jpeg.size()), format);
 }
 
 QImage DecodeJpegFile(const QString& path) {

@@ -17,6 +17,11 @@ inline constexpr int kSingleSaveJpegQuality = 60;  // single save and upload
 // Decodes a whole JPEG stream into a 24-bit picture (QImage::Format_RGB888).
 QImage DecodeJpeg(const uint8_t* data, std::size_t size);
 QImage DecodeJpegStream(const QByteArray& jpeg);
+// As DecodeJpeg, straight into QImage::Format_RGB888 or QImage::Format_RGB32 (any other
+// format gives a null QImage). The live path decodes into 32 bits so that drawing onto its
+// 32-bit pictures needs no conversion.
+QImage DecodeJpeg(const uint8_t* data, std::size_t size, QImage::Format format);
+QImage DecodeJpegStream(const QByteArray& jpeg, QImage::Format format);
 QImage DecodeJpegFile(const QString& path);
 
 // Encodes a picture (any format; converted to 24-bit first) with quality 1..100.

@@ -261,6 +261,36 @@ void RecordingWindow::DrawOverlaysOnBrowseView(uint8_t zoomCode, bool drawMagnif
     Record("DrawOverlaysOnBrowseView " + std::to_string(zoomCode) + " " +
            (drawMagnification ? "mag" : "-") + " " + (drawRuler ? "ruler" : "-"));
 }
+void RecordingWindow::ShowEnlargedLiveView(const QImage& picture, const QRect& geometry) {
+    {
+        std::lock_guard lock(mutex_);
+        enlargedLiveView_ = picture;
+        enlargedGeometry_ = geometry;
+    }
+    Record("ShowEnlargedLiveView " + std::to_string(geometry.left()) + "," +
+           std::to_string(geometry.top()) + " " + std::to_string(geometry.width()) + "x" +
+           std::to_string(geometry.height()));
+}
+void RecordingWindow::ShowBrowsePicture(const QImage& picture) {
+    {
+        std::lock_guard lock(mutex_);
+        browsePicture_ = picture;
+    }
+    Record("ShowBrowsePicture " + std::to_string(picture.width()) + "x" +
+           std::to_string(picture.height()));
+}
+QImage RecordingWindow::LastEnlargedLiveView() const {
+    std::lock_guard lock(mutex_);
+    return enlargedLiveView_;
+}
+QRect RecordingWindow::LastEnlargedGeometry() const {
+    std::lock_guard lock(mutex_);
+    return enlargedGeometry_;
+}
+QImage RecordingWindow::LastBrowsePicture() const {
+    std::lock_guard lock(mutex_);
+    return browsePicture_;
+}
 bool RecordingWindow::ShowRulerChecked() const {
     std::lock_guard lock(mutex_);
     return ruler_;

@@ -61,10 +61,15 @@ public:
     void SetBrowseViewVisible(bool visible) override;
     void DrawOverlaysOnBrowseView(uint8_t zoomCode, bool drawMagnification,
                                   bool drawRuler) override;
+    void ShowEnlargedLiveView(const QImage& picture, const QRect& geometry) override;
+    void ShowBrowsePicture(const QImage& picture) override;
     bool ShowRulerChecked() const override;
     bool ShowMagnificationChecked() const override;
 
     QImage LastPreview() const;
+    QImage LastEnlargedLiveView() const;
+    QRect LastEnlargedGeometry() const;
+    QImage LastBrowsePicture() const;
 
 private:
     void Record(std::string line);
@@ -85,6 +90,9 @@ private:
     bool connected_ = false;
     bool hold_ = false;
     QImage preview_;
+    QImage enlargedLiveView_;
+    QRect enlargedGeometry_;
+    QImage browsePicture_;
 };
 
 }  // namespace dm::test

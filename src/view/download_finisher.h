@@ -1,0 +1,35 @@
+#pragma once
+// Download finishing, run by Timer2 once a download of all pictures has ended: converts
+// every downloaded picture into its scratch picture while the progress bar goes from 80 %
+// to 100 %, tells the user, and makes the device buttons usable again.
+// A row whose picture never arrived is skipped; the others are converted as usual.
+// Window thread.
+
+#include <QStringList>
+
+#include "inbound/device_state.h"
+#include "inbound/image_buffer.h"
+#include "inbound/window_port.h"
+#include "view/digital_zoom.h"
+
+namespace dm {
+
+class DownloadFinisher {
+  public:
+    DownloadFinisher(DeviceState& state, WindowPort& window, const IMAGE_BUFFER& pictures,
+                     DigitalZoom& zoom);
+
+    // Does nothing unless the download-finished flag is set; takes the flag.
+    void Timer2Timer();
+
+  private:
+    // Picture numbers whose conversion failed.
+    QStringList ConvertAll();
+
+    DeviceState& state_;
+    WindowPort& window_;
+    const IMAGE_BUFFER& pictures_;
+    DigitalZoom& zoom_;
+};
+
+}  // namespace dm

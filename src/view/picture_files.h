@@ -1,0 +1,32 @@
+#pragma once
+// File names and file writing for pictures: the scratch pictures (320 x 240, 24-bit BMP
+// in the scratch folder, named by picture number) and the JPEG files the user saves.
+//
+// The scratch picture of a picture is "<folder>/<number>.bmp". The program both writes
+// and reads it, always with this one spelling, so case-sensitive file systems find it.
+// Files are written whole or not at all (temporary file, then rename): a failure never
+// leaves half a file behind. Any thread.
+
+#include <cstdint>
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+namespace dm {
+
+// number := bits 0-23 of info.
+QString ScratchPicturePath(const QString& scratchFolder, uint32_t info);
+// The picture number (bits 0-23) as "%08d.jpg", the same as the list's "Name" column.
+QString DefaultJpegFileName(uint32_t info);
+
+bool SaveScratchPicture(const QImage& picture, const QString& path);  // 24-bit BMP
+QImage LoadScratchPicture(const QString& path);  // null when missing or unreadable
+
+// Writes the bytes as the whole file, replacing an existing one; false on any failure,
+// with no file (or the old file untouched) left behind.
+bool WriteFileWhole(const QString& path, const QByteArray& bytes);
+// Encodes the picture as JPEG with the quality and writes it whole.
+bool SaveJpegFile(const QImage& picture, const QString& path, int quality);
+
+}  // namespace dm

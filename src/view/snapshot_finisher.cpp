@@ -1,0 +1,109 @@
+#include "view/snapshot_finisher.h"
+
+#include <QFile>
+#include <utility>
+
+#include "commands/command_codes.h"
+#include "link/frame.h"
+#include "view/jpeg_codec.h"
+#include "view/picture_files.h"
+
+namespace dm {
+
+namespace {
+constexpr uint16_t kSettleTicks = 50;  // 50 ticks of 20 ms: about one second
+const QString kCameraOnGlyph = QStringLiteral("Camera-Off.bmp");  // shows "switch off"
+}  // namespace
+
+SnapshotFinisher::SnapshotFinisher(DeviceState& state, WindowPort& window,
+                                   const IMAGE_BUFFER& snapshots, DigitalZoom& zoom,
+                                   RequestCommand requestCommand)
+    : device_(state),
+      window_(window),
+      snapshots_(snapshots),
+      zoom_(zoom),
+      requestCommand_(std::move(requestCommand)) {}
+
+void SnapshotFinisher::Begin() {
+    snapshotsAtClick_ = snapshots_.Count();
+    settleTicks_ = 0;
+    state_ = SnapshotState::Settling;
+}
+
+void SnapshotFinisher::Step() {
+    switch (state_) {
+        case SnapshotState::Idle:
+            return;
+        case SnapshotState::Settling:
+            Settle();
+            return;
+        case SnapshotState::Requesting:
+            RequestSnapshot();
+            return;
+        case SnapshotState::Finishing:
+            Finish();
+            return;
+    }
+}
+
+void SnapshotFinisher::Settle() {
+    if (++settleTicks_ > kSettleTicks) {
+        settleTicks_ = 0;
+        state_ = SnapshotState::Requesting;
+    }
+}
+
+void SnapshotFinisher::RequestSnapshot() {
+    // Routing first: the command thread sends the request only after the resume.
+    device_.snapshotCapture.store(true);
+    device_.liveView.store(false);
+    device_.collect.store(false);
+    requestCommand_(command::kSnapshot);
+    state_ = SnapshotState::Finishing;
+    device_.snapshotBusy.store(true);
+}
+
+void SnapshotFinisher::Finish() {
+    if (device_.snapshotBusy.load(std::memory_order_acquire)) {
+        return;
+    }
+    if (device_.snapshotSaveRequested.load(std::memory_order_acquire)) {
+        device_.snapshotSaveRequested.store(false, std::memory_order_relaxed);
+        SaveSnapshot(device_.snapshotFileName);
+    }
+    RestoreCamera();
+}
+
+void SnapshotFinisher::SaveSnapshot(const QString& path) {
+    const int32_t count = snapshots_.Count();
+    if (count <= snapshotsAtClick_) {
+        window_.ShowError(
+            QStringLiteral("The snapshot picture was not received from the microscope."));
+        return;
+    }
+    // The zoom and number come from the live picture shown just before the snapshot.
+    const uint32_t info = device_.currentPictureInfo.load(std::memory_order_relaxed);
+    if (!zoom_.ConvertWithDigitalZoom(snapshots_.StreamAt(count - 1), info).converted) {
+        window_.ShowError(QStringLiteral("The snapshot picture could not be decoded."));
+        return;
+    }
+    const QString scratch = ScratchPicturePath(zoom_.ScratchFolder(), info);
+    const QImage picture = LoadScratchPicture(scratch);
+    if (picture.isNull() || !SaveJpegFile(picture, path, kDefaultJpegQuality)) {
+        window_.ShowError(QStringLiteral("The picture could not be saved to ") + path);
+    }
+    QFile::remove(scratch);
+}
+
+void SnapshotFinisher::RestoreCamera() {
+    device_.snapshotInProgress.store(false);
+    device_.liveView.store(true);
+    device_.collect.store(false);
+    requestCommand_(command::kCameraOn);
+    window_.SetCameraGlyph(kCameraOnGlyph);
+    window_.SetEnabled(Control::ListView1, false);
+    window_.SetEnabled(Control::SnapShotBtn, true);
+    state_ = SnapshotState::Idle;
+}
+
+}  // namespace dm

@@ -1,0 +1,57 @@
+#pragma once
+// Snapshot finishing: the state machine that Timer1 steps every 20 ms after a click on
+// the snapshot button.
+//   settling   : let the camera-off request go out; on the 51st tick move on;
+//   requesting : route the next picture frame to the snapshot list and start the
+//                snapshot command;
+//   finishing  : once the command is done, save the snapshot if the user asked for it
+//                (digital zoom of the live picture shown before it, JPEG quality 90),
+//                then switch the camera on again.
+// If no new snapshot arrived, nothing is saved and the user is told so.
+// Window thread; meets the command thread only through the device state flags and the
+// request callable (store a pending code and resume the command thread).
+
+#include <cstdint>
+#include <functional>
+
+#include "inbound/device_state.h"
+#include "inbound/image_buffer.h"
+#include "inbound/window_port.h"
+#include "view/digital_zoom.h"
+
+namespace dm {
+
+enum class SnapshotState : uint8_t { Idle = 0, Settling = 1, Requesting = 2, Finishing = 3 };
+
+class SnapshotFinisher {
+  public:
+    using RequestCommand = std::function<void(uint16_t code)>;
+
+    SnapshotFinisher(DeviceState& state, WindowPort& window, const IMAGE_BUFFER& snapshots,
+                     DigitalZoom& zoom, RequestCommand requestCommand);
+
+    // SnapShotBtnClick: starts settling and remembers how many snapshots exist.
+    void Begin();
+    // One Timer1 tick.
+    void Step();
+
+    SnapshotState State() const { return state_; }
+
+  private:
+    void Settle();
+    void RequestSnapshot();
+    void Finish();
+    void SaveSnapshot(const QString& path);
+    void RestoreCamera();
+
+    DeviceState& device_;
+    WindowPort& window_;
+    const IMAGE_BUFFER& snapshots_;
+    DigitalZoom& zoom_;
+    RequestCommand requestCommand_;
+    SnapshotState state_ = SnapshotState::Idle;
+    uint16_t settleTicks_ = 0;
+    int32_t snapshotsAtClick_ = 0;
+};
+
+}  // namespace dm

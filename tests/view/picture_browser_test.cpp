@@ -1,0 +1,161 @@
+#include "view/picture_browser.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "link/frame.h"
+#include "support/recording_window.h"
+#include "view/jpeg_codec.h"
+#include "view/overlays.h"
+#include "view/picture_files.h"
+#include "view/view_test_pictures.h"
+
+namespace dm {
+namespace {
+
+class PictureBrowserTest : public ::testing::Test {
+  protected:
+    // Three downloaded pictures with their scratch pictures; row 3 is listed only.
+    void SetUp() override {
+        const uint32_t infos[] = {frame::MakeInfo(1, 0x00), frame::MakeInfo(3, 0x25),
+                                  frame::MakeInfo(5, 0xF0)};
+        state.directory.SetCount(4);
+        for (int i = 0; i < 3; ++i) {
+            state.directory.SetEntry(i, {infos[i], 100});
+            const QByteArray jpeg = test::Jpeg(test::PatternPicture({320, 240}));
+            pictures.AppendPicture(infos[i], reinterpret_cast<const uint8_t*>(jpeg.constData()),
+                                   static_cast<int32_t>(jpeg.size()));
+            const QImage scratch = test::FlatPicture({320, 240}, QColor(40 * i, 90, 200 - 40 * i));
+            ASSERT_TRUE(
+                SaveScratchPicture(scratch, ScratchPicturePath(scratchDir.path(), infos[i])));
+        }
+        state.directory.SetEntry(3, {frame::MakeInfo(9, 0x00), 100});
+    }
+    QByteArray ScratchAsJpeg(uint32_t number, int quality) {
+        return EncodeJpegStream(
+            LoadScratchPicture(scratchDir.filePath(QString::number(number) + ".bmp")), quality);
+    }
+    static QByteArray Read(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QTemporaryDir scratchDir;
+    QTemporaryDir saveDir;
+    DeviceState state;
+    test::RecordingWindow window;
+    IMAGE_BUFFER pictures;
+    PictureBrowser browser{state, window, pictures, scratchDir.path()};
+};
+
+TEST_F(PictureBrowserTest, AClickWithoutSelectionDoesNothing) {
+    browser.ListView1Click();
+    browser.SaveBtnClick();
+    browser.CheckBox1Click();
+    EXPECT_TRUE(window.Calls().empty());
+}
+
+TEST_F(PictureBrowserTest, AClickShowsTheScratchPictureWithTheCheckedOverlays) {
+    window.SetSelectedRow(1);
+    window.SetChecks(true, false);
+    browser.ListView1Click();
+    EXPECT_EQ(window.Calls(),
+              (std::vector<std::string>{"SetBrowseViewVisible yes", "ShowBrowsePicture 320x240"}));
+    EXPECT_EQ(browser.BrowsedPictureInfo(), frame::MakeInfo(3, 0x25));
+    EXPECT_EQ(state.currentPictureInfo.load(), 3U);
+    const QImage shown = window.LastBrowsePicture();
+    EXPECT_EQ(shown.pixelColor(40, 230), kRulerLineColor);
+    EXPECT_GT(test::CountPixels(shown, QRect(250, 220, 70, 20), kRulerLabelColor), 10);
+    EXPECT_GT(test::CountPixels(shown, QRect(250, 220, 70, 20), kBrowseOverlayBackground), 10);
+    EXPECT_EQ(test::CountPixels(shown, QRect(260, 0, 60, 30), kMagnificationColor), 0);
+
+    // Unchecking the ruler reloads the picture without it; the magnification comes on.
+    window.SetChecks(false, true);
+    browser.CheckBox1Click();
+    const QImage redrawn = window.LastBrowsePicture();
+    EXPECT_EQ(test::CountPixels(redrawn, redrawn.rect(), kRulerLineColor), 0);
+    EXPECT_GT(test::CountPixels(redrawn, QRect(260, 0, 60, 30), kMagnificationColor), 20);
+}
+
+TEST_F(PictureBrowserTest, CheckBoxesDoNotTouchTheBrowseViewDuringTheLiveView) {
+    window.SetSelectedRow(0);
+    state.liveView = true;
+    browser.CheckBox2Click();
+    EXPECT_TRUE(window.Calls().empty());
+}
+
+TEST_F(PictureBrowserTest, ARowWhosePictureNeverArrivedShowsNothing) {
+    window.SetSelectedRow(3);
+    browser.ListView1Click();
+    EXPECT_EQ(window.Calls(), std::vector<std::string>{"SetBrowseViewVisible yes"});
+}
+
+TEST_F(PictureBrowserTest, SaveWritesTheSelectedPictureAtQuality60UnderItsNumber) {
+    window.SetSelectedRow(1);
+    const QString path = saveDir.filePath("chosen.jpg");
+    window.QueueSaveFile(path);
+    browser.SaveBtnClick();
+    EXPECT_EQ(window.Calls(), std::vector<std::string>{"ChooseJpegFile 00000003.jpg"});
+    EXPECT_EQ(Read(path), ScratchAsJpeg(3, 60));
+    EXPECT_NE(Read(path), ScratchAsJpeg(3, 90));
+}
+
+TEST_F(PictureBrowserTest, ACancelledSaveWritesNothing) {
+    window.SetSelectedRow(0);
+    window.QueueSaveFile(std::nullopt);
+    browser.SaveBtnClick();
+    EXPECT_TRUE(QDir(saveDir.path()).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(PictureBrowserTest, SaveAllIgnoresTheTypedNameAndWritesEveryPictureAtQuality90) {
+    window.QueueSaveFile(saveDir.filePath("typed name.jpg"));
+    browser.SaveAllBtnClick();
+    EXPECT_EQ(window.Calls(), std::vector<std::string>{"ChooseJpegFile 00000001.jpg"});
+    EXPECT_EQ(QDir(saveDir.path()).entryList(QDir::Files),
+              (QStringList{"00000001.jpg", "00000003.jpg", "00000005.jpg"}));
+    for (uint32_t number : {1U, 3U, 5U}) {
+        EXPECT_EQ(Read(saveDir.filePath(DefaultJpegFileName(number))), ScratchAsJpeg(number, 90));
+    }
+}
+
+TEST_F(PictureBrowserTest, SaveAllWithNoPicturesShowsMessage8) {
+    IMAGE_BUFFER empty;
+    PictureBrowser nothing(state, window, empty, scratchDir.path());
+    window.SetMessage(8, "No picture");
+    nothing.SaveAllBtnClick();
+    EXPECT_EQ(window.Calls(), std::vector<std::string>{"ShowInfo No picture"});
+}
+
+TEST_F(PictureBrowserTest, AFailedWriteIsReportedAndLeavesNoFile) {
+    window.SetSelectedRow(0);
+    const QString blocked = saveDir.filePath("a folder.jpg");
+    ASSERT_TRUE(QDir(saveDir.path()).mkdir("a folder.jpg"));
+    window.QueueSaveFile(blocked);
+    browser.SaveBtnClick();
+    EXPECT_TRUE(
+        window.WaitForCall(("ShowError The picture could not be saved to " + blocked).toStdString(),
+                           std::chrono::milliseconds(0)));
+    EXPECT_TRUE(QDir(saveDir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+
+    const QString missingFolder = saveDir.filePath("missing/00000001.jpg");
+    window.QueueSaveFile(missingFolder);
+    browser.SaveBtnClick();
+    EXPECT_FALSE(QFile::exists(missingFolder));
+    EXPECT_EQ(window.Calls().back(),
+              ("ShowError The picture could not be saved to " + missingFolder).toStdString());
+}
+
+TEST_F(PictureBrowserTest, ExitRemovesTheScratchPicturesButKeepsTheFolder) {
+    QFile other(scratchDir.filePath("notes.txt"));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.close();
+    browser.RemoveScratchPictures();
+    EXPECT_EQ(QDir(scratchDir.path()).entryList(QDir::Files), QStringList{"notes.txt"});
+    EXPECT_TRUE(window.Calls().empty());
+}
+
+}  // namespace
+}  // namespace dm
