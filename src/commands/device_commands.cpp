@@ -1,5 +1,7 @@
 #include "commands/device_commands.h"
 
+#include "view/picture_files.h"
+
 #include <QFile>
 #include <algorithm>
 #include <array>
@@ -72,8 +74,7 @@ bool DeviceCommands::WaitForTransfer(std::chrono::milliseconds period, int limit
 }
 
 QString DeviceCommands::ScratchPicturePath(uint32_t pictureNumber) const {
-    return scratchFolder_ + QLatin1Char('/') + QString::number(pictureNumber) +
-           QStringLiteral(".BMP");
+    return dm::ScratchPicturePath(scratchFolder_, pictureNumber);
 }
 
 // A missing scratch picture is no error: it may never have been converted.

@@ -30,7 +30,7 @@ class DeviceCommands {
     static constexpr int kSnapshotNameSlots = 65535;
     static constexpr uint16_t kSnapshotBufferFull = 65534;
 
-    // scratchFolder holds the scratch pictures "<number>.BMP" that deletes remove.
+    // scratchFolder holds the scratch pictures (see ScratchPicturePath) that deletes remove.
     // today gives the date for snapshot names (the current date when empty).
     DeviceCommands(DeviceState& state, DevicePort& port, WindowPort& window, IMAGE_BUFFER& pictures,
                    TCmdProcThread& thread, QString scratchFolder, DateSource today = {});
@@ -59,7 +59,7 @@ class DeviceCommands {
     // limit + 1 sleeps (or on a stop request). True when the status became non-zero.
     bool WaitForTransfer(std::chrono::milliseconds period, int limit);
 
-    // "<folder>/<decimal picture number>.BMP"
+    // The scratch picture of a picture number, as the digital zoom conversion writes it.
     QString ScratchPicturePath(uint32_t pictureNumber) const;
 
   private:
