@@ -44,6 +44,9 @@ class PseudoTerminal {
     std::size_t Read(uint8_t* dest, std::size_t capacity);
     std::size_t Write(const uint8_t* bytes, std::size_t n);
 
+    // Bytes written to the master that the program has not read yet.
+    std::size_t UnreadBySlave() const;
+
     // Exclusive-use mode of the slave as the program left it.
     bool IsExclusive() const;
     void ReleaseExclusive();

@@ -110,6 +110,14 @@ std::size_t PseudoTerminal::Write(const uint8_t* bytes, std::size_t n) {
     return put > 0 ? static_cast<std::size_t>(put) : 0;
 }
 
+std::size_t PseudoTerminal::UnreadBySlave() const {
+    int queued = 0;
+    if (ownSlave_ < 0 || ioctl(ownSlave_, FIONREAD, &queued) != 0 || queued < 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(queued);
+}
+
 bool PseudoTerminal::IsExclusive() const {
 #ifdef TIOCGEXCL
     int exclusive = 0;

@@ -21,6 +21,10 @@ constexpr std::size_t kThrottledChunk = 64;
 constexpr std::size_t kStreamBacklog = 2 * kMaxPictureBytes;
 constexpr std::size_t kCompactAfter = 1 << 20;
 constexpr uint16_t kOversizeExtra = 256;
+// Closing the master throws away what the program has not read yet, so a vanishing link
+// first lets the program read the part of the picture it was meant to get.
+constexpr std::chrono::milliseconds kVanishSettle{50};
+constexpr std::chrono::milliseconds kVanishLongestWait{2000};
 constexpr uint32_t kMadeUpPictureSize = 16000;  // what the directory claims for them
 constexpr double kPanStepPixels = 24;           // on the screen, whatever the zoom
 constexpr std::array<uint8_t, 5> kGarbage = {0x00, 0x55, 0xAA, 0x13, 0x7E};  // never 0xF8
@@ -133,6 +137,7 @@ void VirtualMicroscope::Run() {
         pty_.Wait(NextWait(Clock::now()), wantWrite);
         ServiceInput(Clock::now());
         ServiceOutput(Clock::now());
+        ServiceVanishing(Clock::now());
         ServiceExclusiveUse(Clock::now());
     }
     streaming_.store(false, std::memory_order_relaxed);
@@ -201,6 +206,7 @@ void VirtualMicroscope::ServiceOutput(Clock::time_point now) {
             break;  // nobody is reading; try again later
         }
         outPos_ += written;
+        lastWrite_ = now;
         if (throttle) {
             const auto time = std::chrono::duration<double>(static_cast<double>(written) /
                                                             kThrottledBytesPerSecond);
@@ -208,14 +214,15 @@ void VirtualMicroscope::ServiceOutput(Clock::time_point now) {
                 std::max(pacedUntil_, now) + std::chrono::duration_cast<Clock::duration>(time);
         }
         if (vanishAt_ && outPos_ >= *vanishAt_) {
-            Vanish();
+            vanishDeadline_ = now + kVanishLongestWait;
+            vanishAt_.reset();
             return;
         }
     }
     if (outPos_ == out_.size()) {
         out_.clear();
         outPos_ = 0;
-    } else if (outPos_ > kCompactAfter && !vanishAt_) {
+    } else if (outPos_ > kCompactAfter && !vanishAt_ && !vanishDeadline_) {
         out_.erase(out_.begin(), out_.begin() + static_cast<std::ptrdiff_t>(outPos_));
         outPos_ = 0;
     }
@@ -233,8 +240,19 @@ void VirtualMicroscope::ServiceExclusiveUse(Clock::time_point now) {
     }
 }
 
+void VirtualMicroscope::ServiceVanishing(Clock::time_point now) {
+    if (!vanishDeadline_) {
+        return;
+    }
+    const bool readByProgram = pty_.UnreadBySlave() == 0 && now - lastWrite_ >= kVanishSettle;
+    if (readByProgram || now >= *vanishDeadline_) {
+        Vanish();
+    }
+}
+
 void VirtualMicroscope::Vanish() {
     vanishAt_.reset();
+    vanishDeadline_.reset();
     out_.clear();
     outPos_ = 0;
     pty_.Close();
@@ -456,7 +474,7 @@ void VirtualMicroscope::SendPictureFrame(uint32_t info, const QByteArray& jpeg) 
 }
 
 void VirtualMicroscope::EnqueueFrame(const Bytes& frameBytes) {
-    if (vanishAt_) {
+    if (vanishAt_ || vanishDeadline_) {
         return;  // the link is going; nothing more gets out
     }
     if (CurrentFaults().garbageBetweenFrames) {

@@ -97,6 +97,7 @@ class VirtualMicroscope {
     void SendPictureFrame(uint32_t info, const QByteArray& jpeg);
     void Enqueue(const uint8_t* bytes, std::size_t n);
     void EnqueueFrame(const Bytes& frame);
+    void ServiceVanishing(Clock::time_point now);
     void Vanish();
     std::size_t Pending() const { return out_.size() - outPos_; }
     std::optional<uint32_t> MadeUpPictureNumber(uint32_t number) const;
@@ -127,6 +128,9 @@ class VirtualMicroscope {
     Bytes out_;
     std::size_t outPos_ = 0;
     std::optional<std::size_t> vanishAt_;  // close the link once out_ is written up to here
+    // Written up to vanishAt_: the link closes once the program has read it (or later).
+    std::optional<Clock::time_point> vanishDeadline_;
+    Clock::time_point lastWrite_{};
     Clock::time_point startedAt_{};
     Clock::time_point nextLiveFrame_{};
     Clock::time_point nextProbe_{};
