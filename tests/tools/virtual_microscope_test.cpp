@@ -313,6 +313,26 @@ TEST_F(MicroscopeTest, PortCanBeClosedAndOpenedAgainBetweenProbes) {
     }
 }
 
+TEST_F(MicroscopeTest, PortOpenedAfterADisconnectStartsClean) {
+    StartMicroscope();
+    client_->Write(Request(frame::kCameraOn));
+    ASSERT_TRUE(microscope_->WaitForFrame({0xF8, 0x29}, 2s));
+    std::this_thread::sleep_for(200ms);  // frames pile up unread
+    client_->Write(Request(frame::kDisconnect));
+    ASSERT_TRUE(microscope_->WaitForFrame({0xF8, 0x12}, 2s));
+    std::this_thread::sleep_for(100ms);
+    client_.reset();
+
+    PtyClient next(path_);
+    ASSERT_TRUE(next.IsOpen());
+    EXPECT_TRUE(next.Drain().empty()) << "no tail of the old stream";
+    next.Write(Request(frame::kProbe));
+    const auto reply = next.ReadFrame();
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->command, frame::kProbeReply);
+    EXPECT_EQ(reply->skipped, 0u);
+}
+
 TEST_F(MicroscopeTest, DisconnectLiftsTheExclusiveUseLeftOnTheTerminal) {
     StartMicroscope();
     ASSERT_EQ(ioctl(client_->Descriptor(), TIOCEXCL), 0);

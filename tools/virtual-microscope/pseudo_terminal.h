@@ -46,6 +46,9 @@ class PseudoTerminal {
 
     // Bytes written to the master that the program has not read yet.
     std::size_t UnreadBySlave() const;
+    // Throws those bytes away, so that the next program to open the port does not get
+    // the tail of a conversation it never had.
+    void DiscardUnread();
 
     // Exclusive-use mode of the slave as the program left it.
     bool IsExclusive() const;

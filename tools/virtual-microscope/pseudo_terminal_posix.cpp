@@ -118,6 +118,12 @@ std::size_t PseudoTerminal::UnreadBySlave() const {
     return static_cast<std::size_t>(queued);
 }
 
+void PseudoTerminal::DiscardUnread() {
+    if (ownSlave_ >= 0) {
+        tcflush(ownSlave_, TCIFLUSH);
+    }
+}
+
 bool PseudoTerminal::IsExclusive() const {
 #ifdef TIOCGEXCL
     int exclusive = 0;

@@ -17,8 +17,6 @@ constexpr std::chrono::milliseconds kExclusiveCheckPeriod{2000};
 constexpr std::size_t kReadChunk = 4096;
 constexpr std::size_t kWriteChunk = 65536;
 constexpr std::size_t kThrottledChunk = 64;
-// The live stream waits while this much is still unsent (nobody reading, or throttled).
-constexpr std::size_t kStreamBacklog = 2 * kMaxPictureBytes;
 constexpr std::size_t kCompactAfter = 1 << 20;
 constexpr uint16_t kOversizeExtra = 256;
 // Closing the master throws away what the program has not read yet, so a vanishing link
@@ -171,8 +169,9 @@ void VirtualMicroscope::ServiceTimers(Clock::time_point now) {
     if (probeRequested_.exchange(false, std::memory_order_relaxed) || probeDue) {
         EnqueueFrame(Header(frame::kProbe));
     }
-    if (streaming_.load(std::memory_order_relaxed) && now >= nextLiveFrame_ &&
-        Pending() < kStreamBacklog) {
+    // Like a camera on a slow link, the stream skips frames while the last one is still
+    // on its way (nobody reading, or throttled) rather than piling them up.
+    if (streaming_.load(std::memory_order_relaxed) && now >= nextLiveFrame_ && Pending() == 0) {
         nextLiveFrame_ = now + kLiveFrameInterval;
         const auto sequence = liveFramesSent_.fetch_add(1, std::memory_order_relaxed) + 1;
         SendLivePicture(static_cast<uint32_t>(sequence));
@@ -316,8 +315,14 @@ void VirtualMicroscope::HandleRequest(const Bytes& request) {
             EnqueueFrame(Header(frame::kProbeReply));
             break;
         case frame::kDisconnect:
-            // The program lets go of the port next; its exclusive claim must not stay.
+            // The program lets go of the port next: its exclusive claim must not stay, and
+            // what it has not read yet must not greet whoever opens the port next.
             streaming_.store(false, std::memory_order_relaxed);
+            if (!vanishAt_ && !vanishDeadline_) {
+                out_.clear();
+                outPos_ = 0;
+            }
+            pty_.DiscardUnread();
             pty_.ReleaseExclusive();
             break;
         case frame::kDirectoryRequest:
