@@ -26,6 +26,8 @@ constexpr double kBaseScale = 0.6;
 constexpr double kMagnificationPerScale = 60;
 constexpr double kMinScale = 0.5;
 constexpr double kMaxScale = 2.5;
+constexpr int kBandHeight = 32;  // device lines: few enough spans per fill
+constexpr int kSupersampling = 2;
 
 struct Cell {
     double x, y, radius, aspect, angleDeg;
@@ -223,6 +225,25 @@ void PaintMagnificationLabel(QPainter& painter, uint32_t magnification) {
     painter.drawLine(QPointF(x + size, y), QPointF(x, y + size));
 }
 
+// Averages every 2 x 2 pixels of an RGB888 picture.
+QImage HalfSize(const QImage& large) {
+    QImage small(large.width() / 2, large.height() / 2, QImage::Format_RGB888);
+    for (int y = 0; y < small.height(); ++y) {
+        const uchar* upper = large.constScanLine(2 * y);
+        const uchar* lower = large.constScanLine(2 * y + 1);
+        uchar* out = small.scanLine(y);
+        for (int x = 0; x < small.width() * 3; x += 3) {
+            for (int c = 0; c < 3; ++c) {
+                const int left = 2 * x + c;
+                const int right = left + 3;
+                out[x + c] = static_cast<uchar>(
+                    (upper[left] + upper[right] + lower[left] + lower[right] + 2) / 4);
+            }
+        }
+    }
+    return small;
+}
+
 }  // namespace
 
 double ScaleForMagnification(std::optional<uint8_t> magnification) {
@@ -233,22 +254,32 @@ double ScaleForMagnification(std::optional<uint8_t> magnification) {
 }
 
 QImage PaintSpecimen(const SpecimenView& view) {
-    QImage picture(kPictureWidth, kPictureHeight, QImage::Format_RGB32);
     const Layout layout = MakeLayout(view.slide);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    PaintBackground(painter, layout.stainHue);
     SpecimenView bounded = view;
     bounded.scale = std::clamp(view.scale, kMinScale, kMaxScale);
-    PaintSpecimenTiles(painter, layout, bounded);
-    if (view.number) {
-        PaintNumberPlate(painter, *view.number);
-    }
-    if (view.magnification) {
-        PaintMagnificationLabel(painter, *view.magnification);
+
+    // Qt's raster engine hands fills of many spans (antialiased shapes, tall rectangles)
+    // to a pool of its own threads. The microscope keeps its painting on the calling
+    // thread: it paints without antialiasing, in bands of a few lines, at twice the size,
+    // and smooths the edges itself by averaging every 2 x 2 pixels.
+    QImage large(kPictureWidth * kSupersampling, kPictureHeight * kSupersampling,
+                 QImage::Format_RGB888);
+    QPainter painter(&large);
+    for (int top = 0; top < large.height(); top += kBandHeight) {
+        painter.resetTransform();
+        painter.setClipRect(0, top, large.width(), kBandHeight);
+        painter.scale(kSupersampling, kSupersampling);
+        PaintBackground(painter, layout.stainHue);
+        PaintSpecimenTiles(painter, layout, bounded);
+        if (view.number) {
+            PaintNumberPlate(painter, *view.number);
+        }
+        if (view.magnification) {
+            PaintMagnificationLabel(painter, *view.magnification);
+        }
     }
     painter.end();
-    return picture;
+    return HalfSize(large);
 }
 
 }  // namespace dm::vm
