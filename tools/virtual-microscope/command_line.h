@@ -1,0 +1,21 @@
+#pragma once
+// The virtual-microscope executable's command line.
+
+#include <string>
+#include <vector>
+
+#include "virtual-microscope/options.h"
+
+namespace dm::vm {
+
+struct CommandLine {
+    Options options;
+    bool help = false;
+    std::string error;  // non-empty: the arguments were not understood
+};
+
+// args without the program name.
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+std::string UsageText();
+
+}  // namespace dm::vm

@@ -1,0 +1,68 @@
+#include "virtual-microscope/picture_factory.h"
+
+#include <QImage>
+#include <array>
+
+#include "link/frame.h"
+#include "view/jpeg_codec.h"
+#include "view/magnification.h"
+#include "virtual-microscope/specimen_painter.h"
+
+namespace dm::vm {
+
+namespace {
+
+constexpr std::array<uint8_t, 4> kInitialZoomCodes = {0x00, 0x25, 0x31, 0xF0};
+constexpr int kQualityStep = 10;
+constexpr int kLowestQuality = 30;
+// The live stream looks at one slide of its own.
+constexpr uint32_t kLiveSlide = 0x5EED;
+
+}  // namespace
+
+uint8_t InitialZoomCode(int index) {
+    return kInitialZoomCodes[static_cast<std::size_t>(index) % kInitialZoomCodes.size()];
+}
+
+QByteArray EncodePicture(const QImage& picture) {
+    QByteArray jpeg;
+    for (int quality = kDefaultJpegQuality; quality >= kLowestQuality; quality -= kQualityStep) {
+        jpeg = EncodeJpegStream(picture, quality);
+        if (jpeg.size() <= kMaxPictureBytes) {
+            break;
+        }
+    }
+    return jpeg;
+}
+
+QByteArray MakeStillPicture(uint32_t number, uint8_t zoomCode) {
+    SpecimenView view;
+    view.slide = number;
+    view.scale = ScaleForMagnification(ZoomCodeToMagnification(zoomCode));
+    view.number = number;
+    return EncodePicture(PaintSpecimen(view));
+}
+
+QByteArray MakeLivePicture(const LiveView& live) {
+    const auto magnification = ZoomCodeToMagnification(live.zoomCode);
+    SpecimenView view;
+    view.slide = kLiveSlide;
+    view.panX = live.panX;
+    view.panY = live.panY;
+    view.scale = ScaleForMagnification(magnification);
+    view.seconds = live.seconds;
+    if (magnification) {
+        view.magnification = *magnification;
+    }
+    return EncodePicture(PaintSpecimen(view));
+}
+
+QByteArray MakeUndecodableBytes(int size) {
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>(0x20 + i % 0x50);  // never 0xFF, so no marker
+    }
+    return bytes;
+}
+
+}  // namespace dm::vm

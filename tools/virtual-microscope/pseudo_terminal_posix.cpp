@@ -1,0 +1,188 @@
+#include "virtual-microscope/pseudo_terminal.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+namespace dm::vm {
+
+namespace {
+
+std::string Failure(const char* step) {
+    return std::string(step) + ": " + std::strerror(errno);
+}
+
+bool MakeRaw(int fd) {
+    termios settings{};
+    if (tcgetattr(fd, &settings) != 0) {
+        return false;
+    }
+    cfmakeraw(&settings);
+    return tcsetattr(fd, TCSANOW, &settings) == 0;
+}
+
+bool IsDecimal(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+}  // namespace
+
+PseudoTerminal::~PseudoTerminal() {
+    Close();
+}
+
+bool PseudoTerminal::Open() {
+    Close();
+    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0) {
+        error_ = Failure("posix_openpt");
+        return false;
+    }
+    const char* name = nullptr;
+    if (grantpt(master_) != 0 || unlockpt(master_) != 0 || (name = ptsname(master_)) == nullptr) {
+        error_ = Failure("grantpt/unlockpt/ptsname");
+        Close();
+        return false;
+    }
+    slavePath_ = name;
+    ownSlave_ = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (ownSlave_ < 0) {
+        error_ = Failure("open slave");
+        Close();
+        return false;
+    }
+    // The terminal settings belong to the slave; setting them through the master and
+    // the own slave descriptor is the same record. Raw: no echo, no translated bytes.
+    const int flags = fcntl(master_, F_GETFL);
+    if (!MakeRaw(master_) || flags < 0 || fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0) {
+        error_ = Failure("configure master");
+        Close();
+        return false;
+    }
+    return true;
+}
+
+void PseudoTerminal::Close() {
+    if (ownSlave_ >= 0) {
+        ::close(ownSlave_);
+        ownSlave_ = -1;
+    }
+    if (master_ >= 0) {
+        ::close(master_);
+        master_ = -1;
+    }
+}
+
+PseudoTerminal::Readiness PseudoTerminal::Wait(std::chrono::milliseconds timeout,
+                                               bool wantWrite) const {
+    if (master_ < 0) {
+        return {};
+    }
+    pollfd entry{master_, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0};
+    if (::poll(&entry, 1, static_cast<int>(timeout.count())) <= 0) {
+        return {};
+    }
+    return {(entry.revents & POLLIN) != 0, (entry.revents & POLLOUT) != 0};
+}
+
+std::size_t PseudoTerminal::Read(uint8_t* dest, std::size_t capacity) {
+    if (master_ < 0) {
+        return 0;
+    }
+    const ssize_t got = ::read(master_, dest, capacity);
+    return got > 0 ? static_cast<std::size_t>(got) : 0;
+}
+
+std::size_t PseudoTerminal::Write(const uint8_t* bytes, std::size_t n) {
+    if (master_ < 0 || n == 0) {
+        return 0;
+    }
+    const ssize_t put = ::write(master_, bytes, n);
+    return put > 0 ? static_cast<std::size_t>(put) : 0;
+}
+
+std::size_t PseudoTerminal::UnreadBySlave() const {
+    int queued = 0;
+    if (ownSlave_ < 0 || ioctl(ownSlave_, FIONREAD, &queued) != 0 || queued < 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(queued);
+}
+
+void PseudoTerminal::DiscardUnread() {
+    if (ownSlave_ >= 0) {
+        tcflush(ownSlave_, TCIFLUSH);
+    }
+}
+
+bool PseudoTerminal::IsExclusive() const {
+#ifdef TIOCGEXCL
+    int exclusive = 0;
+    return ownSlave_ >= 0 && ioctl(ownSlave_, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+#else
+    return false;
+#endif
+}
+
+void PseudoTerminal::ReleaseExclusive() {
+    if (ownSlave_ >= 0) {
+        ioctl(ownSlave_, TIOCNXCL);
+    }
+}
+
+bool PseudoTerminal::SlaveHeldElsewhere() const {
+#ifdef __linux__
+    DIR* processes = opendir("/proc");
+    if (processes == nullptr) {
+        return true;
+    }
+    const std::string self = std::to_string(getpid());
+    bool held = false;
+    while (!held) {
+        const dirent* process = readdir(processes);
+        if (process == nullptr) {
+            break;
+        }
+        if (!IsDecimal(process->d_name)) {
+            continue;
+        }
+        // In-process users (tests, the program with a microscope inside) count too;
+        // only this object's own descriptor does not.
+        const bool isSelf = self == process->d_name;
+        const std::string ownFd = std::to_string(ownSlave_);
+        const std::string fdDir = std::string("/proc/") + process->d_name + "/fd";
+        DIR* descriptors = opendir(fdDir.c_str());
+        if (descriptors == nullptr) {
+            continue;  // gone, or not ours to look at
+        }
+        while (const dirent* fd = readdir(descriptors)) {
+            if (isSelf && ownFd == fd->d_name) {
+                continue;
+            }
+            std::array<char, 256> target{};
+            const std::string link = fdDir + "/" + fd->d_name;
+            const ssize_t length = readlink(link.c_str(), target.data(), target.size() - 1);
+            if (length > 0 && slavePath_ == std::string_view(target.data(), length)) {
+                held = true;
+                break;
+            }
+        }
+        closedir(descriptors);
+    }
+    closedir(processes);
+    return held;
+#else
+    return true;
+#endif
+}
+
+}  // namespace dm::vm

@@ -1,0 +1,32 @@
+#pragma once
+// Paints what the virtual microscope "sees": a stained slide with cells and fibres,
+// 320 x 240, and optionally a picture number in large segment digits so a picture can
+// be recognised at a glance. Pure QPainter on QImage without fonts, so any thread.
+
+#include <cstdint>
+#include <optional>
+
+#include <QImage>
+
+namespace dm::vm {
+
+inline constexpr int kPictureWidth = 320;
+inline constexpr int kPictureHeight = 240;
+
+struct SpecimenView {
+    uint32_t slide = 0;                     // which specimen: layout and stain follow from it
+    double panX = 0;                        // specimen pixels the view is moved right
+    double panY = 0;                        // specimen pixels the view is moved down
+    double scale = 1;                       // screen pixels per specimen pixel
+    double seconds = 0;                     // animation time; the cells drift with it
+    std::optional<uint32_t> number;         // large digits in the middle
+    std::optional<uint32_t> magnification;  // small "<m>X" label at the top left
+};
+
+QImage PaintSpecimen(const SpecimenView& view);
+
+// How much bigger a magnification shows the specimen; bounded so that every zoom code,
+// even the made-up 255X, still shows a few cells.
+double ScaleForMagnification(std::optional<uint8_t> magnification);
+
+}  // namespace dm::vm
