@@ -27,6 +27,10 @@ inline constexpr milliseconds kDisconnectPause{100};  // disconnect frame to por
 // How long a key handler waits for the camera command to end before sending its key.
 inline constexpr milliseconds kCameraStopWait{1000};
 
+// A picture whose claim the data thread took is linked within moments of that.
+inline constexpr milliseconds kClaimedRecordPoll{1};
+inline constexpr int kClaimedRecordTries = 1000;
+
 inline constexpr int kUploadChunkSize = 32;
 inline constexpr int kPortCount = 256;
 inline constexpr int8_t kSearchBaudIndex = 3;  // 115200 baud

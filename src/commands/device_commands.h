@@ -68,6 +68,7 @@ class DeviceCommands {
     void WriteFrameWithWord(uint8_t command, uint32_t word);
     void FillPictureRows();
     void FetchPictures();
+    void KeepRowFilled(int row, const frame::DirectoryEntry& entry);
     void DeleteScratchPicture(uint32_t info) const;
     std::optional<QByteArray> PrepareUploadStream();
     bool TryPort(uint8_t portNumber);

@@ -4,6 +4,7 @@
 #include "commands/command_timing.h"
 #include "commands/device_commands.h"
 #include "commands/message_numbers.h"
+#include "inbound/picture_claim.h"
 #include "link/frame.h"
 #include "view/magnification.h"
 
@@ -60,6 +61,22 @@ void DeviceCommands::FillPictureRows() {
     }
 }
 
+// Record i must stay entry i and row i. A picture that did not come gets an empty record
+// with its own info word, so later rows (and deletes) stay aligned; closing the claim
+// keeps it from being added late, into the next row.
+void DeviceCommands::KeepRowFilled(int row, const frame::DirectoryEntry& entry) {
+    if (CloseUnansweredClaim(state_, frame::PictureNumber(entry.info))) {
+        pictures_.AppendPicture(entry.info, kNoBytes.data(), 0);
+        return;
+    }
+    // The data thread took the claim: its record is linked before it reports the status,
+    // so this wait is short unless the wait above gave up at the same moment.
+    for (int tries = 0; pictures_.Count() < row + 1 && tries < timing::kClaimedRecordTries;
+         ++tries) {
+        thread_.Sleep(timing::kClaimedRecordPoll);
+    }
+}
+
 void DeviceCommands::FetchPictures() {
     pictures_.Clear();
     window_.ApplyButtonSet(ButtonSet::Busy);
@@ -69,16 +86,15 @@ void DeviceCommands::FetchPictures() {
     const int count = state_.directory.Count();
     for (int i = 0; i < count && !thread_.StopRequested(); ++i) {
         const frame::DirectoryEntry entry = state_.directory.Entry(i);
+        const uint32_t number = frame::PictureNumber(entry.info);
+        state_.pictureClaim.store(number, std::memory_order_release);
         state_.transferStatus.store(kTransferPending, std::memory_order_release);
-        WriteFrameWithWord(frame::kPictureRequest, frame::PictureNumber(entry.info));
+        WriteFrameWithWord(frame::kPictureRequest, number);
         WaitForTransfer(timing::kPicturePoll, timing::kPicturePollLimit);
-        // Record i must stay entry i and row i: a picture that did not come gets an
-        // empty record with its own info word, so later rows (and deletes) stay aligned.
-        if (pictures_.Count() < i + 1) {
-            pictures_.AppendPicture(entry.info, kNoBytes.data(), 0);
-        }
+        KeepRowFilled(i, entry);
         window_.SetProgress((kTransferShare * i + kTransferShare) / count);
     }
+    state_.pictureClaim.store(kAnyPicture, std::memory_order_release);
     state_.downloadFinished.store(true, std::memory_order_release);
 }
 

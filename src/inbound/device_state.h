@@ -22,6 +22,11 @@ enum TransferStatus : uint8_t {
     kTransferTimedOut = 2,
 };
 
+// Values of DeviceState::pictureClaim besides a picture number (0..0xFFFFFF).
+inline constexpr uint32_t kAnyPicture = 0xFFFFFFFF;
+inline constexpr uint32_t kClaimTaken = 0xFFFFFFFE;
+inline constexpr uint32_t kClaimClosed = 0xFFFFFFFD;
+
 struct DeviceState {
     // Hand-off between the command thread (sets 0 before a request) and the data thread
     // (sets 1 when the reply is complete, 2 when its payload stalled).
@@ -34,6 +39,8 @@ struct DeviceState {
     std::atomic<bool> liveView{false};         // picture frames are live frames
     std::atomic<bool> collect{false};          // picture frames go to the picture list
     std::atomic<bool> snapshotCapture{false};  // next picture frame goes to the snapshot list
+    // Which collected picture may fill the picture list's next row (picture_claim.h).
+    std::atomic<uint32_t> pictureClaim{kAnyPicture};
 
     std::atomic<bool> cameraOn{false};
     std::atomic<bool> downloadFinished{false};  // set by download all, taken by Timer2

@@ -1,5 +1,7 @@
 #include "inbound/picture_reception.h"
 
+#include "inbound/picture_claim.h"
+
 #include <array>
 #include <mutex>
 #include <utility>
@@ -75,7 +77,8 @@ void PictureReception::Route() {
     if (state_.liveView.load(std::memory_order_acquire)) {
         live_.RenderLiveFrame(pictureInfo_, bytes, pictureSize_);
     }
-    if (state_.collect.load(std::memory_order_acquire)) {
+    if (state_.collect.load(std::memory_order_acquire) &&
+        ClaimPictureForList(state_, pictureInfo_)) {
         pictures_.AppendPicture(pictureInfo_, bytes, size);
     }
     // One-shot: the first picture after the flag was set is the snapshot.

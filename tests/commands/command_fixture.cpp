@@ -1,7 +1,10 @@
 #include "command_fixture.h"
 
 #include <algorithm>
+#include <memory>
+#include <optional>
 
+#include "inbound/picture_claim.h"
 #include "link/frame.h"
 
 namespace dm::test {
@@ -72,8 +75,11 @@ void CommandTest::FillDirectory(const std::vector<frame::DirectoryEntry>& entrie
 }
 
 void CommandTest::AnswerDownloads(std::vector<frame::DirectoryEntry> entries,
-                                  std::vector<uint32_t> missing, uint8_t directoryStatus) {
-    data_.SetHandler([this, entries, missing, directoryStatus](const Bytes& frame) {
+                                  std::vector<uint32_t> missing, uint8_t directoryStatus,
+                                  std::vector<uint32_t> late) {
+    auto lateEntry = std::make_shared<std::optional<frame::DirectoryEntry>>();
+    data_.SetHandler([this, entries, missing, directoryStatus, late,
+                      lateEntry](const Bytes& frame) {
         if (frame.size() < frame::kHeaderSize || frame[0] != frame::kLead) {
             return;
         }
@@ -82,19 +88,36 @@ void CommandTest::AnswerDownloads(std::vector<frame::DirectoryEntry> entries,
             state_.transferStatus.store(directoryStatus, std::memory_order_release);
         }
         if (frame[1] == frame::kPictureRequest && frame.size() == 8) {
+            // A late picture turns up only when the next one is asked for.
+            if (lateEntry->has_value()) {
+                DeliverPicture(**lateEntry);
+                lateEntry->reset();
+            }
             const uint32_t number = frame::ReadLe32(frame.data() + frame::kHeaderSize);
             if (std::find(missing.begin(), missing.end(), number) != missing.end()) {
                 return;
             }
             for (const auto& entry : entries) {
-                if (frame::PictureNumber(entry.info) == number) {
-                    const uint8_t jpeg[3] = {0xFF, 0xD8, static_cast<uint8_t>(number)};
-                    pictures_.AppendPicture(entry.info, jpeg, sizeof jpeg);
+                if (frame::PictureNumber(entry.info) != number) {
+                    continue;
                 }
+                if (std::find(late.begin(), late.end(), number) != late.end()) {
+                    *lateEntry = entry;
+                    return;
+                }
+                DeliverPicture(entry);
             }
             state_.transferStatus.store(kTransferDone, std::memory_order_release);
         }
     });
+}
+
+// As the data thread does with the collect flag set.
+void CommandTest::DeliverPicture(const frame::DirectoryEntry& entry) {
+    const uint8_t jpeg[3] = {0xFF, 0xD8, static_cast<uint8_t>(frame::PictureNumber(entry.info))};
+    if (ClaimPictureForList(state_, entry.info)) {
+        pictures_.AppendPicture(entry.info, jpeg, sizeof jpeg);
+    }
 }
 
 bool Contains(const std::vector<std::string>& lines, const std::string& line) {

@@ -54,10 +54,12 @@ class CommandTest : public ::testing::Test {
     // Requests a command and waits (bounded) until the thread is idle again.
     void Run(uint16_t code, std::chrono::milliseconds limit = 20s);
     // Answers directory and picture requests from the given directory; pictures whose
-    // number is in missing never arrive. A directory status of 0 means no reply.
+    // number is in missing never arrive, those in late arrive only after the next request.
+    // A directory status of 0 means no reply.
     void AnswerDownloads(std::vector<frame::DirectoryEntry> entries,
                          std::vector<uint32_t> missing = {},
-                         uint8_t directoryStatus = kTransferDone);
+                         uint8_t directoryStatus = kTransferDone, std::vector<uint32_t> late = {});
+    void DeliverPicture(const frame::DirectoryEntry& entry);
     void FillDirectory(const std::vector<frame::DirectoryEntry>& entries);
 
     QTemporaryDir scratch_;

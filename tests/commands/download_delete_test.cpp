@@ -107,6 +107,18 @@ TEST_F(DownloadTest, MissingPictureKeepsListAlignedWithRows) {
     EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 23 04 00 66 00 00 05"}));
 }
 
+// A picture that turns up after its wait ended must not slide into the next row.
+TEST_F(DownloadTest, LatePictureDoesNotTakeTheNextRow) {
+    const auto entries = Entries(3);
+    AnswerDownloads(entries, {}, kTransferDone, {frame::PictureNumber(entries[1].info)});
+    Run(command::kDownloadAll);
+    ASSERT_EQ(pictures_.Count(), 3);
+    EXPECT_TRUE(pictures_.StreamAt(1).isEmpty()) << "row 1's picture came too late";
+    EXPECT_EQ(pictures_.InfoAt(2), entries[2].info);
+    EXPECT_FALSE(pictures_.StreamAt(2).isEmpty());
+    EXPECT_EQ(state_.pictureClaim.load(), kAnyPicture) << "the download leaves no claim behind";
+}
+
 class DeleteTest : public CommandTest {
   protected:
     // Three downloaded pictures, their rows and their scratch pictures.

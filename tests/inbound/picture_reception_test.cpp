@@ -1,6 +1,7 @@
 // Picture frames: routing by the steering flags, and frames whose length field and
 // picture size disagree.
 
+#include "inbound/picture_claim.h"
 #include "inbound_fixture.h"
 
 namespace dm::test {
@@ -28,6 +29,35 @@ TEST_F(PictureRouting, CollectAppendsToThePictureListOnly) {
     EXPECT_EQ(snapshots.Count(), 0);
     EXPECT_EQ(Status(), kTransferDone);
     EXPECT_EQ(buffer->Count(), 1u);
+}
+
+// During a download only the picture the download waits for fills the next row; a
+// picture nobody asked for, or one whose wait has ended, is read and dropped.
+TEST_F(PictureRouting, DownloadClaimAdmitsOnlyTheRequestedPicture) {
+    state.collect = true;
+    state.pictureClaim = frame::PictureNumber(kInfo) + 1;
+    Feed(PictureFrame(kInfo, Picture(40, 1)));
+    EXPECT_TRUE(thread.DispatchFrame());
+    EXPECT_EQ(pictures.Count(), 0) << "not the requested picture";
+
+    state.pictureClaim = frame::PictureNumber(kInfo);
+    Feed(PictureFrame(kInfo, Picture(40, 2)));
+    EXPECT_TRUE(thread.DispatchFrame());
+    EXPECT_EQ(pictures.Count(), 1);
+    EXPECT_EQ(state.pictureClaim.load(), kClaimTaken);
+    EXPECT_FALSE(CloseUnansweredClaim(state, frame::PictureNumber(kInfo)))
+        << "the download sees that the picture came";
+
+    Feed(PictureFrame(kInfo, Picture(40, 3)));
+    EXPECT_TRUE(thread.DispatchFrame());
+    EXPECT_EQ(pictures.Count(), 1) << "a second copy does not take another row";
+
+    state.pictureClaim = frame::PictureNumber(kInfo);
+    EXPECT_TRUE(CloseUnansweredClaim(state, frame::PictureNumber(kInfo)));
+    Feed(PictureFrame(kInfo, Picture(40, 4)));
+    EXPECT_TRUE(thread.DispatchFrame());
+    EXPECT_EQ(pictures.Count(), 1) << "too late: the wait already ended";
+    EXPECT_EQ(Status(), kTransferDone);
 }
 
 TEST_F(PictureRouting, LiveViewRendersOnly) {
