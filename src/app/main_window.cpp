@@ -336,6 +336,14 @@ void TForm1::Forward(Handler handler) {
     (handlers_->*handler)();
 }
 
+void TForm1::changeEvent(QEvent* event) {
+    // Some window managers maximise on a title-bar double click whatever the size hints say.
+    if (event->type() == QEvent::WindowStateChange && isMaximized()) {
+        setWindowState(windowState() & ~Qt::WindowMaximized);
+    }
+    QMainWindow::changeEvent(event);
+}
+
 void TForm1::closeEvent(QCloseEvent* event) {
     FormClose();
     event->accept();

@@ -135,6 +135,7 @@ class TForm1 : public QMainWindow, public WindowPort {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
   private:
     using Handler = void (DeviceButtonHandlers::*)();
