@@ -179,9 +179,17 @@ bool WriteIniValue(const QString& path, const QString& section, const QString& k
         SetError(error, replacement.errorString());
         return false;
     }
+    bool written = true;
     for (const Line& line : lines) {
-        replacement.write(line.text);
-        replacement.write(line.ending);
+        written = written && replacement.write(line.text) == line.text.size() &&
+                  replacement.write(line.ending) == line.ending.size();
+    }
+    // Flush before commit: a buffered write that fails only while commit() closes the file
+    // does not stop the commit, and the cut-short file would replace the good one. An
+    // uncommitted QSaveFile throws its temporary file away.
+    if (!written || !replacement.flush()) {
+        SetError(error, replacement.errorString());
+        return false;
     }
     if (!replacement.commit()) {
         SetError(error, replacement.errorString());
