@@ -17,7 +17,7 @@ bool ScriptedDialogs::ShowBox(QWidget* /*parent*/, const BoxRequest& request) {
         openBox_ = nullptr;
         return false;
     }
-    if (answers.empty()) {
+    if (request.buttons == BoxButtons::Ok || answers.empty()) {
         return true;
     }
     const bool answer = answers.front();
@@ -60,7 +60,8 @@ int32_t RecordingPort::WritePort(const uint8_t* bytes, int32_t n) {
     }
     std::string line = "Write";
     for (int32_t i = 0; i < n; ++i) {
-        line += QStringLiteral(" %1").arg(bytes[i], 2, 16, QLatin1Char('0')).toUpper().toStdString();
+        line +=
+            QStringLiteral(" %1").arg(bytes[i], 2, 16, QLatin1Char('0')).toUpper().toStdString();
     }
     log_.push_back(line);
     return n;

@@ -27,7 +27,7 @@ namespace dm::test {
 // Answers every box and dialog from a script and records what was asked. With Hold()
 // a box stays "open" (a nested event loop) until CloseAll(), as a user who leaves it be.
 class ScriptedDialogs : public DialogProvider {
-public:
+  public:
     bool ShowBox(QWidget* parent, const BoxRequest& request) override;
     std::optional<FileAnswer> ShowFileDialog(QWidget* parent, const FileRequest& request) override;
     int RunDialog(QDialog& dialog) override;
@@ -38,7 +38,7 @@ public:
     void Hold() { hold_ = true; }
 
     std::vector<BoxRequest> boxes;
-    std::deque<bool> answers;  // empty: OK
+    std::deque<bool> answers;  // for OK/Cancel boxes; none left: OK
     std::vector<FileRequest> files;
     std::deque<FileAnswer> fileAnswers;  // none left or an empty path: Cancel
     // Called with each dialog run, while it is "open".
@@ -46,16 +46,18 @@ public:
     int dialogsRun = 0;
     int closeAllCalls = 0;
 
-private:
+  private:
     bool hold_ = false;
     QEventLoop* openBox_ = nullptr;
 };
 
 // Records the name of every handler the window forwards.
 class RecordingHandlers : public DeviceButtonHandlers {
-public:
-#define DM_RECORD(name) \
-    void name() override { calls.push_back(#name); }
+  public:
+#define DM_RECORD(name)         \
+    void name() override {      \
+        calls.push_back(#name); \
+    }
     DM_RECORD(ConnectBtnClick)
     DM_RECORD(DownloadBtnClick)
     DM_RECORD(UploadBtnClick)
@@ -83,7 +85,7 @@ public:
 
 // A port that records what the exits do with it; `log` is shared with the exit clean-up.
 class RecordingPort : public DevicePort {
-public:
+  public:
     explicit RecordingPort(std::vector<std::string>& log) : log_(log) {}
     bool OpenPort(uint8_t, int8_t) override { return open = true; }
     void ClosePort() override {
@@ -94,12 +96,12 @@ public:
     int32_t WritePort(const uint8_t* bytes, int32_t n) override;
     bool open = false;
 
-private:
+  private:
     std::vector<std::string>& log_;
 };
 
 class AppFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
@@ -121,7 +123,7 @@ protected:
     std::unique_ptr<TForm1> form;
     bool started = false;
 
-private:
+  private:
     QTemporaryDir root_;
     QString previousDir_;
     std::vector<std::pair<QByteArray, std::optional<QByteArray>>> savedEnv_;

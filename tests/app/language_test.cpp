@@ -1,8 +1,8 @@
 // Switching the language: captions and hints of every language, the stored LanguageMode
 // and how System.ini survives being written, including when it cannot be written.
-#include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <QAction>
 #include <QCheckBox>
@@ -18,16 +18,17 @@
 namespace dm::test {
 namespace {
 
-const char* const kLanguageItems[] = {"EnglishMenu", "ChineseMenu", "JapanMenu",
-                                      "SimpleChineseMenu", "Turkish1", "Russian1"};
+const char* const kLanguageItems[] = {"EnglishMenu",       "ChineseMenu", "JapanMenu",
+                                      "SimpleChineseMenu", "Turkish1",    "Russian1"};
 
 class LanguageTest : public AppFixture {
-protected:
+  protected:
     // The texts of a language straight from its file.
     QString FileMessage(int language, int number) const {
         const LanguageInfo& info = LanguageAt(language);
-        return IniValue(QString::fromLatin1(info.fileName), QString::fromLatin1(info.section),
-                        QStringLiteral("%1_Message%2").arg(QLatin1String(info.keyPrefix)).arg(number));
+        return IniValue(
+            QString::fromLatin1(info.fileName), QString::fromLatin1(info.section),
+            QStringLiteral("%1_Message%2").arg(QLatin1String(info.keyPrefix)).arg(number));
     }
 
     void ExpectTextsOf(int language) {
@@ -54,7 +55,8 @@ protected:
             {Find<QToolButton>(window, "DelAllBtn")->toolTip(), 28},
         };
         for (const auto& text : texts) {
-            EXPECT_EQ(text.shown, FileMessage(language, text.message)) << "message " << text.message;
+            EXPECT_EQ(text.shown, FileMessage(language, text.message))
+                << "message " << text.message;
             EXPECT_FALSE(text.shown.isEmpty()) << "message " << text.message;
         }
         EXPECT_EQ(Find<QToolButton>(window, "ExitBtn")->toolTip(), QStringLiteral("Exit"));
@@ -127,8 +129,10 @@ TEST_F(LanguageTest, ConnectButtonFollowsTheConnectionInEveryLanguage) {
     auto* connect = Find<QToolButton>(*form, "ConnectBtn");
     EXPECT_EQ(connect->toolTip(), FileMessage(kRussian, 22));
     const QImage disconnectGlyph = LoadGlyph(DataFile(QStringLiteral("Disconnect.bmp"))).toImage();
-    EXPECT_EQ(connect->icon().pixmap(disconnectGlyph.size()).toImage().convertToFormat(
-                  QImage::Format_ARGB32),
+    EXPECT_EQ(connect->icon()
+                  .pixmap(disconnectGlyph.size())
+                  .toImage()
+                  .convertToFormat(QImage::Format_ARGB32),
               disconnectGlyph.convertToFormat(QImage::Format_ARGB32));
     form->SetConnected(false);
     EXPECT_EQ(connect->toolTip(), FileMessage(kRussian, 21));
@@ -148,7 +152,7 @@ TEST_F(LanguageTest, SystemIniGoneWhenSavingEndsTheProgram) {
 }
 
 class UnwritableSystemIni : public LanguageTest {
-protected:
+  protected:
     void SetUp() override {
         LanguageTest::SetUp();
         Start();
@@ -164,7 +168,7 @@ protected:
                   QStringLiteral("Unable to write to ") +
                       QDir::toNativeSeparators(DataFile(QStringLiteral("System.ini"))));
         EXPECT_EQ(dialogs.boxes[0].icon, BoxIcon::Error);
-        ExpectTextsOf(kTurkish);  // the texts stay switched
+        ExpectTextsOf(kTurkish);                                        // the texts stay switched
         EXPECT_EQ(ReadDataFile(QStringLiteral("System.ini")), before);  // kept whole
         EXPECT_TRUE(log.empty()) << "the program runs on";
     }

@@ -150,9 +150,10 @@ TEST_F(LayoutTest, MenusAndTimersAreInPlace) {
     } menus[] = {
         {"F1", "&File", true, {"Exit1"}},
         {"Image2", "&Image", false, {"N320X2401", "N640X4801"}},
-        {"Language1", "&Language", true,
-         {"EnglishMenu", "ChineseMenu", "JapanMenu", "SimpleChineseMenu", "Turkish1",
-          "Russian1"}},
+        {"Language1",
+         "&Language",
+         true,
+         {"EnglishMenu", "ChineseMenu", "JapanMenu", "SimpleChineseMenu", "Turkish1", "Russian1"}},
         {"Help1", "&Help", true, {"About1"}},
     };
     for (const auto& expected : menus) {
@@ -245,11 +246,10 @@ TEST_F(LayoutTest, EachControlReachesItsHandler) {
     Find<QToolButton>(window, "SnapShotBtn")->setEnabled(true);
     RecordingHandlers handlers;
     window.SetHandlers(&handlers);
-    const char* buttons[] = {"ConnectBtn", "DownloadBtn", "UploadBtn", "SaveBtn",
-                             "SaveAllBtn", "CameraBtn",   "DelBtn",    "DelAllBtn",
-                             "SnapShotBtn", "ZoomOutBtn", "LockBtn",   "ZoomInBtn",
-                             "UpBtn",      "LeftBtn",     "CentralBtn", "DownBtn",
-                             "RightBtn"};
+    const char* buttons[] = {"ConnectBtn", "DownloadBtn", "UploadBtn", "SaveBtn",     "SaveAllBtn",
+                             "CameraBtn",  "DelBtn",      "DelAllBtn", "SnapShotBtn", "ZoomOutBtn",
+                             "LockBtn",    "ZoomInBtn",   "UpBtn",     "LeftBtn",     "CentralBtn",
+                             "DownBtn",    "RightBtn"};
     for (const char* name : buttons) {
         handlers.calls.clear();
         QTest::mouseClick(Find<QToolButton>(window, name), Qt::LeftButton);
@@ -273,9 +273,9 @@ struct SetCase {
 TEST_F(LayoutTest, ButtonSetsSwitchTheirControlsAndLeaveTheRest) {
     TForm1& window = Start();
     ASSERT_TRUE(started);
-    const char* order[] = {"DownloadBtn", "UploadBtn",  "SaveBtn",   "SaveAllBtn", "DelBtn",
-                           "DelAllBtn",   "CameraBtn",  "ConnectBtn", "UpBtn",     "LeftBtn",
-                           "CentralBtn",  "RightBtn",   "LockBtn",   "DownBtn",    "ZoomOutBtn",
+    const char* order[] = {"DownloadBtn", "UploadBtn",  "SaveBtn",    "SaveAllBtn", "DelBtn",
+                           "DelAllBtn",   "CameraBtn",  "ConnectBtn", "UpBtn",      "LeftBtn",
+                           "CentralBtn",  "RightBtn",   "LockBtn",    "DownBtn",    "ZoomOutBtn",
                            "ZoomInBtn",   "SnapShotBtn"};
     const SetCase cases[] = {
         {ButtonSet::Busy, "000000-000000----"},

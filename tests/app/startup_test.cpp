@@ -1,8 +1,8 @@
 // Start-up: configuration files present or missing, caption, icon, logo and start-up
 // picture, the language the system locale picks, and the scratch folder.
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QMenu>
 
 #include "app/language.h"
@@ -15,7 +15,7 @@ namespace dm::test {
 namespace {
 
 class StartupTest : public AppFixture {
-protected:
+  protected:
     void ExpectLoadFailure() {
         EXPECT_FALSE(started);
         ASSERT_EQ(dialogs.boxes.size(), 1U);
@@ -47,8 +47,7 @@ TEST_F(StartupTest, AnyMissingLanguageFileEndsTheProgramAfterTheBox) {
 }
 
 TEST_F(StartupTest, CaptionIsTheCompanyTitleAndEmptyWithoutIt) {
-    EditDataLine(QStringLiteral("System.ini"), "Company_Title=",
-                 "Company_Title=Lab Bench Viewer");
+    EditDataLine(QStringLiteral("System.ini"), "Company_Title=", "Company_Title=Lab Bench Viewer");
     EXPECT_EQ(Start().windowTitle(), QStringLiteral("Lab Bench Viewer"));
     EXPECT_TRUE(started);
     form.reset();
