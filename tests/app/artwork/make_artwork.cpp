@@ -537,8 +537,8 @@ void AboutPicture(QPainter& p) {
     // 320 x 193; rows 56 to 136 show above the text frame.
     p.fillRect(QRectF(0, 0, 320, 193), Vertical(QColor(30, 80, 150), QColor(10, 30, 70), 40, 140));
     p.save();
-    p.translate(20, 62);
-    p.scale(1.45, 1.45);
+    p.translate(24, 66);
+    p.scale(1.3, 1.3);
     Microscope(p, QColor(215, 222, 232), kGold);
     p.restore();
     QFont title(QStringLiteral("DejaVu Sans"));
