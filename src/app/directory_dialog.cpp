@@ -2,11 +2,9 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QFileSystemModel>
-#include <QHeaderView>
 #include <QPushButton>
 #include <QStorageInfo>
-#include <QTreeView>
+#include <QTreeWidget>
 
 namespace dm {
 
@@ -14,6 +12,17 @@ namespace {
 
 constexpr QSize kClientSize(353, 269);
 constexpr int kFolderItemHeight = 16;
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kFilledRole = Qt::UserRole + 1;
+
+// A folder item with a stand-in child, so it shows as openable until it is filled.
+QTreeWidgetItem* MakeFolderItem(const QString& name, const QString& path) {
+    auto* item = new QTreeWidgetItem(QStringList{name});
+    item->setData(0, kPathRole, path);
+    item->setData(0, kFilledRole, false);
+    item->addChild(new QTreeWidgetItem());
+    return item;
+}
 
 QStringList MountedVolumeRoots() {
     QStringList roots;
@@ -41,20 +50,15 @@ TDirectoryDlg::TDirectoryDlg(QWidget* parent) : QDialog(parent) {
     driveComboBox1_->setGeometry(32, 16, 289, 19);
     driveComboBox1_->addItems(MountedVolumeRoots());
 
-    folders_ = new QFileSystemModel(this);
-    folders_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
-
-    directoryListBox1_ = new QTreeView(this);
+    directoryListBox1_ = new QTreeWidget(this);
     directoryListBox1_->setObjectName(QStringLiteral("DirectoryListBox1"));
     directoryListBox1_->setGeometry(32, 48, 289, 177);
-    directoryListBox1_->setModel(folders_);
     directoryListBox1_->setHeaderHidden(true);
     directoryListBox1_->setUniformRowHeights(true);
     directoryListBox1_->setStyleSheet(
         QStringLiteral("QTreeView::item { height: %1px; }").arg(kFolderItemHeight));
-    for (int column = 1; column < folders_->columnCount(); ++column) {
-        directoryListBox1_->hideColumn(column);
-    }
+    connect(directoryListBox1_, &QTreeWidget::itemExpanded, this,
+            [this](QTreeWidgetItem* item) { FillFolder(item); });
 
     okBtn_ = new QPushButton(QStringLiteral("OK"), this);
     okBtn_->setObjectName(QStringLiteral("OKBtn"));
@@ -74,15 +78,32 @@ TDirectoryDlg::TDirectoryDlg(QWidget* parent) : QDialog(parent) {
 
 void TDirectoryDlg::DriveComboBox1Change() {
     const QString drive = driveComboBox1_->currentText();
-    directoryListBox1_->setRootIndex(folders_->setRootPath(drive));
+    directoryListBox1_->clear();
+    QTreeWidgetItem* root = MakeFolderItem(drive, drive);
+    directoryListBox1_->addTopLevelItem(root);
+    directoryListBox1_->setCurrentItem(root);
+    root->setExpanded(true);
+}
+
+void TDirectoryDlg::FillFolder(QTreeWidgetItem* item) {
+    if (item->data(0, kFilledRole).toBool()) {
+        return;
+    }
+    item->setData(0, kFilledRole, true);
+    qDeleteAll(item->takeChildren());
+    const QDir folder(item->data(0, kPathRole).toString());
+    for (const QString& name :
+         folder.entryList(QDir::AllDirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase)) {
+        item->addChild(MakeFolderItem(name, folder.filePath(name)));
+    }
 }
 
 QString TDirectoryDlg::SelectedFolder() const {
-    const QModelIndex current = directoryListBox1_->currentIndex();
-    if (!current.isValid()) {
+    const QTreeWidgetItem* current = directoryListBox1_->currentItem();
+    if (current == nullptr) {
         return driveComboBox1_->currentText();
     }
-    return folders_->filePath(current);
+    return current->data(0, kPathRole).toString();
 }
 
 }  // namespace dm

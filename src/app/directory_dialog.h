@@ -5,9 +5,9 @@
 #include <QDialog>
 
 class QComboBox;
-class QFileSystemModel;
 class QPushButton;
-class QTreeView;
+class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace dm {
 
@@ -22,9 +22,11 @@ class TDirectoryDlg : public QDialog {
     QString SelectedFolder() const;
 
   private:
+    // Folders are listed when their item is first opened, on the window thread.
+    void FillFolder(QTreeWidgetItem* item);
+
     QComboBox* driveComboBox1_ = nullptr;
-    QTreeView* directoryListBox1_ = nullptr;
-    QFileSystemModel* folders_ = nullptr;
+    QTreeWidget* directoryListBox1_ = nullptr;
     QPushButton* okBtn_ = nullptr;
     QPushButton* cancelBtn_ = nullptr;
 };

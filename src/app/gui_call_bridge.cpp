@@ -1,13 +1,18 @@
 #include "app/gui_call_bridge.h"
 
-#include <QMetaObject>
 #include <QObject>
 #include <QThread>
 
 namespace dm {
 
 GuiCallBridge::GuiCallBridge(QObject* context)
-    : context_(context), shared_(std::make_shared<Shared>()) {}
+    : context_(context),
+      shared_(std::make_shared<Shared>()),
+      wakeup_(context, [this] { RunPending(); }) {}
+
+GuiCallBridge::~GuiCallBridge() {
+    Close();
+}
 
 bool GuiCallBridge::Run(std::function<void()> task) {
     if (QThread::currentThread() == context_->thread()) {
@@ -17,40 +22,44 @@ bool GuiCallBridge::Run(std::function<void()> task) {
         task();
         return true;
     }
-    // The queued task and the waiting caller share `done` and the bridge state through
-    // shared pointers: a caller released by Close() returns while the task may still be
-    // queued or running, and neither may outlive what it touches.
-    auto done = std::make_shared<bool>(false);
+    auto call = std::make_shared<PendingCall>();
+    call->task = std::move(task);
     std::shared_ptr<Shared> shared = shared_;
-    {
-        std::lock_guard<std::mutex> guard(shared->lock);
-        if (shared->closed) {
-            return false;
-        }
-    }
-    QMetaObject::invokeMethod(
-        context_,
-        [shared, done, task = std::move(task)] {
-            {
-                std::lock_guard<std::mutex> guard(shared->lock);
-                if (shared->closed) {
-                    return;
-                }
-            }
-            task();
-            std::lock_guard<std::mutex> guard(shared->lock);
-            *done = true;
-            shared->finished.notify_all();
-        },
-        Qt::QueuedConnection);
     std::unique_lock<std::mutex> guard(shared->lock);
-    shared->finished.wait(guard, [&] { return *done || shared->closed; });
-    return *done;
+    if (shared->closed) {
+        return false;
+    }
+    shared->queue.push_back(call);
+    // Woken under the lock: once Close() has run, no caller touches the bridge again.
+    wakeup_.Wake();
+    shared->finished.wait(guard, [&] { return call->done || shared->closed; });
+    return call->done;
+}
+
+void GuiCallBridge::RunPending() {
+    for (;;) {
+        std::shared_ptr<PendingCall> call;
+        {
+            std::lock_guard<std::mutex> guard(shared_->lock);
+            if (shared_->closed || shared_->queue.empty()) {
+                return;
+            }
+            call = shared_->queue.front();
+            shared_->queue.pop_front();
+        }
+        // Outside the lock: the call may open a modal box, whose event loop runs the
+        // calls of other threads meanwhile.
+        call->task();
+        std::lock_guard<std::mutex> guard(shared_->lock);
+        call->done = true;
+        shared_->finished.notify_all();
+    }
 }
 
 void GuiCallBridge::Close() {
     std::lock_guard<std::mutex> guard(shared_->lock);
     shared_->closed = true;
+    shared_->queue.clear();
     shared_->finished.notify_all();
 }
 

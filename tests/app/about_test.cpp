@@ -1,11 +1,12 @@
 // The About box, built afresh on each opening, and the save-path dialog.
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QTreeView>
+#include <QTreeWidget>
 #include <QtTest/QTest>
 
 #include "app/about_dialog.h"
@@ -104,11 +105,15 @@ TEST(DirectoryDialog, OffersDrivesAndTheirFolders) {
     ASSERT_NE(drives, nullptr);
     ASSERT_GT(drives->count(), 0);
     EXPECT_EQ(drives->geometry(), QRect(32, 16, 289, 19));
-    auto* folders = dialog.findChild<QTreeView*>(QStringLiteral("DirectoryListBox1"));
+    auto* folders = dialog.findChild<QTreeWidget*>(QStringLiteral("DirectoryListBox1"));
     ASSERT_NE(folders, nullptr);
     EXPECT_EQ(folders->geometry(), QRect(32, 48, 289, 177));
     drives->setCurrentIndex(drives->count() - 1);
     EXPECT_EQ(dialog.SelectedFolder(), drives->currentText());
+    ASSERT_EQ(folders->topLevelItemCount(), 1);
+    const QDir drive(drives->currentText());
+    EXPECT_EQ(folders->topLevelItem(0)->childCount(),
+              drive.entryList(QDir::AllDirs | QDir::NoDotAndDotDot).size());
     EXPECT_TRUE(dialog.findChild<QPushButton*>(QStringLiteral("OKBtn"))->isDefault());
     dialog.show();
     dialog.findChild<QPushButton*>(QStringLiteral("CancelBtn"))->click();
