@@ -37,11 +37,11 @@ constexpr int kCheckBoxFontPoints = 10;
 constexpr int kLabelFontPixels = 11;
 const QColor kGreyText(109, 109, 109);
 
-struct ColumnSpec {
+struct ColumnLayout {
     const char* title;
     int width;
 };
-constexpr ColumnSpec kListColumns[] = {{"Name", 90}, {"Size", 75}, {"Zoom", 45}};
+constexpr ColumnLayout kListColumns[] = {{"Name", 90}, {"Size", 75}, {"Zoom", 45}};
 
 QFont CourierFont() {
     QFont font;
@@ -62,7 +62,7 @@ void SetTextColour(QWidget* widget, const QColor& colour) {
 }  // namespace
 
 // One picture button of the layout. Buttons without a handler are the window's own.
-struct TForm1::ButtonSpec {
+struct TForm1::ButtonLayout {
     const char* name;
     QRect geometry;
     const char* glyphFile;
@@ -117,7 +117,7 @@ void TForm1::BuildControls(QWidget* client) {
     listView1_->setGeometry(10, 96, 167, 305);
     listView1_->setColumnCount(static_cast<int>(std::size(kListColumns)));
     QStringList titles;
-    for (const ColumnSpec& column : kListColumns) {
+    for (const ColumnLayout& column : kListColumns) {
         titles.append(QString::fromLatin1(column.title));
     }
     listView1_->setHeaderLabels(titles);
@@ -190,7 +190,7 @@ void TForm1::BuildControls(QWidget* client) {
 
 void TForm1::BuildPictureButtons(QWidget* client) {
     using H = DeviceButtonHandlers;
-    const ButtonSpec buttons[] = {
+    const ButtonLayout buttons[] = {
         {"ConnectBtn", {96, 8, 57, 57}, "Connect.bmp", "1234", &H::ConnectBtnClick},
         {"DownloadBtn", {160, 8, 57, 57}, "Download.bmp", "", &H::DownloadBtnClick},
         {"UploadBtn", {224, 8, 57, 57}, "Upload.bmp", "", &H::UploadBtnClick},
@@ -210,19 +210,19 @@ void TForm1::BuildPictureButtons(QWidget* client) {
         {"DownBtn", {584, 280, 73, 33}, "Down.bmp", "", &H::DownBtnClick},
         {"RightBtn", {664, 216, 33, 73}, "Right.bmp", "", &H::RightBtnClick},
     };
-    for (const ButtonSpec& spec : buttons) {
+    for (const ButtonLayout& layout : buttons) {
         auto* button = new QToolButton(client);
-        button->setObjectName(QString::fromLatin1(spec.name));
-        button->setGeometry(spec.geometry);
+        button->setObjectName(QString::fromLatin1(layout.name));
+        button->setGeometry(layout.geometry);
         button->setToolButtonStyle(Qt::ToolButtonIconOnly);
-        button->setToolTip(QString::fromUtf8(spec.hint));
-        const QPixmap glyph = LoadGlyph(DataFilePath(QString::fromLatin1(spec.glyphFile)));
+        button->setToolTip(QString::fromUtf8(layout.hint));
+        const QPixmap glyph = LoadGlyph(DataFilePath(QString::fromLatin1(layout.glyphFile)));
         if (!glyph.isNull()) {
             button->setIcon(QIcon(glyph));
             button->setIconSize(glyph.size());
         }
-        if (spec.handler != nullptr) {
-            const Handler handler = spec.handler;
+        if (layout.handler != nullptr) {
+            const Handler handler = layout.handler;
             connect(button, &QToolButton::clicked, this, [this, handler] { Forward(handler); });
         } else {
             // ExitBtn is the window's own; the check boxes follow it in the tab order.
@@ -318,14 +318,14 @@ void TForm1::BuildTimers() {
         {"Timer2", kTimer2Interval, &DeviceButtonHandlers::Timer2Timer, &timer2_},
         {"Timer3", kTimer3Interval, &DeviceButtonHandlers::Timer3Timer, &timer3_},
     };
-    for (const auto& spec : timers) {
+    for (const auto& layout : timers) {
         auto* timer = new QTimer(this);
-        timer->setObjectName(QString::fromLatin1(spec.name));
-        timer->setInterval(spec.interval);
-        const Handler handler = spec.handler;
+        timer->setObjectName(QString::fromLatin1(layout.name));
+        timer->setInterval(layout.interval);
+        const Handler handler = layout.handler;
         connect(timer, &QTimer::timeout, this, [this, handler] { Forward(handler); });
         timer->start();
-        *spec.timer = timer;
+        *layout.timer = timer;
     }
 }
 

@@ -139,7 +139,7 @@ class TForm1 : public QMainWindow, public WindowPort {
 
   private:
     using Handler = void (DeviceButtonHandlers::*)();
-    struct ButtonSpec;
+    struct ButtonLayout;
 
     void BuildWindow();
     void BuildControls(QWidget* client);
