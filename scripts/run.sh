@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the program against the virtual microscope,
+# with data/ as the start-up folder (configuration, language files and pictures live
+# there). The virtual microscope is stopped again when the program ends.
+# Usage: scripts/run.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+scripts/install-deps.sh
+cmake -S . -B build -G Ninja
+cmake --build build
+
+peer=""
+stop_peer() {
+    if [ -n "$peer" ]; then
+        kill "$peer" 2>/dev/null || true
+        wait "$peer" 2>/dev/null || true
+    fi
+}
+trap stop_peer EXIT
+
+if [ -x build/virtual-microscope ]; then
+    build/virtual-microscope &
+    peer=$!
+    sleep 0.5  # time to publish its port before the program searches
+else
+    echo "note: build/virtual-microscope is not there; starting without a microscope" >&2
+fi
+
+cd data
+status=0
+"$root/build/digital-microscope" || status=$?
+exit "$status"

@@ -1,0 +1,44 @@
+// The program: the main window, then the save-path and About dialogs, then the event loop.
+// Returns 1 when the start-up found its configuration missing (after telling the user),
+// 0 otherwise.
+#include <QApplication>
+#include <QScreen>
+
+#include "app/about_dialog.h"
+#include "app/directory_dialog.h"
+#include "app/main_window.h"
+#include "app/qt_dialog_provider.h"
+
+namespace {
+
+constexpr int kStartupFailed = 1;
+
+void CentreOnScreen(QWidget& window) {
+    const QScreen* screen = window.screen();
+    if (screen == nullptr) {
+        return;
+    }
+    QRect frame = window.frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window.move(frame.topLeft());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    dm::QtDialogProvider dialogs;
+    dm::TForm1 form(dialogs);
+    if (!form.FormCreate()) {
+        return kStartupFailed;
+    }
+    // Created as the program starts and kept, never shown: the About box that Help, About
+    // shows is built afresh on every opening.
+    dm::TDirectoryDlg directoryDlg;
+    dm::TAboutDlg aboutDlg(form.Parameters().companyTitle, form.Parameters().versionInfo,
+                           form.StartupFolder());
+    form.adjustSize();
+    CentreOnScreen(form);
+    form.show();
+    return app.exec();
+}

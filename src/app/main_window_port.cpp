@@ -1,0 +1,245 @@
+// TForm1 as the worker threads' window: each call runs on the window thread.
+#include <QCheckBox>
+#include <QMenu>
+#include <QProgressBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include "app/glyph.h"
+#include "app/main_window.h"
+#include "app/picture_box.h"
+
+namespace dm {
+
+namespace {
+
+constexpr char kWarningCaption[] = "Warning";
+const QStringList kUploadFilters{QStringLiteral("JPEG Image File (*.jpg)"),
+                                 QStringLiteral("Bitmaps (*.bmp)")};
+const QStringList kJpegFilters{QStringLiteral("JPEG file (*.jpg)")};
+const QStringList kPictureFilters{QStringLiteral("JPEG Image File (*.jpg *.jpeg)"),
+                                  QStringLiteral("Bitmaps (*.bmp)"),
+                                  QStringLiteral("PNG Image File (*.png)")};
+constexpr char kJpegSuffix[] = "jpg";
+const QRect kLiveViewRect(0, 0, 320, 240);
+
+BoxRequest CatalogueBox(const QString& text, BoxIcon icon, BoxButtons buttons) {
+    return {QString::fromLatin1(kBoxCaption), text, icon, buttons, /*onTop=*/true};
+}
+
+}  // namespace
+
+bool TForm1::ShowBoxNow(const BoxRequest& request) {
+    return dialogs_.ShowBox(this, request);
+}
+
+std::optional<FileAnswer> TForm1::ShowFileDialogNow(const FileRequest& request) {
+    return dialogs_.ShowFileDialog(this, request);
+}
+
+void TForm1::ShowInfo(const QString& text) {
+    bridge_.Run(
+        [this, text] { ShowBoxNow(CatalogueBox(text, BoxIcon::Information, BoxButtons::Ok)); });
+}
+
+void TForm1::ShowError(const QString& text) {
+    bridge_.Run([this, text] { ShowBoxNow(CatalogueBox(text, BoxIcon::Error, BoxButtons::Ok)); });
+}
+
+bool TForm1::AskOkCancel(const QString& text) {
+    return bridge_.Call<bool>(
+        [this, text] {
+            return ShowBoxNow(CatalogueBox(text, BoxIcon::Information, BoxButtons::OkCancel));
+        },
+        false);
+}
+
+bool TForm1::AskWarning(const QString& text) {
+    return bridge_.Call<bool>(
+        [this, text] {
+            return ShowBoxNow({QString::fromLatin1(kWarningCaption), text, BoxIcon::None,
+                               BoxButtons::OkCancel, /*onTop=*/false});
+        },
+        false);
+}
+
+QString TForm1::Message(int number) const {
+    return catalogue_.Text(CurrentLanguage(), number);
+}
+
+std::optional<OpenPictureChoice> TForm1::ChooseUploadPicture() {
+    return bridge_.Call<std::optional<OpenPictureChoice>>(
+        [this]() -> std::optional<OpenPictureChoice> {
+            const auto answer =
+                ShowFileDialogNow({FileDialogMode::Open, kUploadFilters, QString(), QString()});
+            if (!answer) {
+                return std::nullopt;
+            }
+            return OpenPictureChoice{answer->path, answer->filterIndex};
+        },
+        std::nullopt);
+}
+
+std::optional<QString> TForm1::ChooseSnapshotFile(const QString& name) {
+    return bridge_.Call<std::optional<QString>>(
+        [this, name]() -> std::optional<QString> {
+            const auto answer =
+                ShowFileDialogNow({FileDialogMode::Save, kPictureFilters, QString(), name});
+            return answer ? std::optional<QString>(answer->path) : std::nullopt;
+        },
+        std::nullopt);
+}
+
+std::optional<QString> TForm1::ChooseJpegFile(const QString& name) {
+    return bridge_.Call<std::optional<QString>>(
+        [this, name]() -> std::optional<QString> {
+            const auto answer = ShowFileDialogNow(
+                {FileDialogMode::Save, kJpegFilters, QString::fromLatin1(kJpegSuffix), name});
+            return answer ? std::optional<QString>(answer->path) : std::nullopt;
+        },
+        std::nullopt);
+}
+
+void TForm1::SetProgress(int percent) {
+    bridge_.Run([this, percent] { progressBar1_->setValue(percent); });
+}
+
+void TForm1::ApplyButtonSet(ButtonSet set) {
+    bridge_.Run([this, set] {
+        // Which groups each set switches; an empty optional leaves the group as it is.
+        std::optional<bool> transfer = false;
+        std::optional<bool> camera;
+        std::optional<bool> connect;
+        std::optional<bool> pad = false;
+        std::optional<bool> busyPad;
+        switch (set) {
+            case ButtonSet::Busy:
+                connect = false;
+                break;
+            case ButtonSet::Disconnected:
+                camera = false;
+                busyPad = false;
+                break;
+            case ButtonSet::Ready:
+                transfer = camera = connect = pad = busyPad = true;
+                break;
+        }
+        auto apply = [](auto& buttons, std::optional<bool> enabled) {
+            if (enabled) {
+                for (QToolButton* button : buttons) {
+                    button->setEnabled(*enabled);
+                }
+            }
+        };
+        apply(transferButtons_, transfer);
+        apply(padButtons_, pad);
+        apply(busyPadButtons_, busyPad);
+        if (camera) {
+            cameraBtn_->setEnabled(*camera);
+        }
+        if (connect) {
+            connectBtn_->setEnabled(*connect);
+        }
+        popupEnabled_ = set == ButtonSet::Ready;
+    });
+}
+
+void TForm1::SetEnabled(Control control, bool enabled) {
+    bridge_.Run([this, control, enabled] {
+        switch (control) {
+            case Control::CameraBtn:
+                cameraBtn_->setEnabled(enabled);
+                break;
+            case Control::SnapShotBtn:
+                snapShotBtn_->setEnabled(enabled);
+                break;
+            case Control::ListView1:
+                listView1_->setEnabled(enabled);
+                break;
+        }
+    });
+}
+
+void TForm1::SetConnected(bool connected) {
+    bridge_.Run([this, connected] {
+        connected_ = connected;
+        RefreshConnectButton();
+    });
+}
+
+void TForm1::SetCameraGlyph(const QString& fileName) {
+    bridge_.Run([this, fileName] {
+        const QPixmap glyph = LoadGlyph(DataFilePath(fileName));
+        if (!glyph.isNull()) {
+            cameraBtn_->setIcon(QIcon(glyph));
+            cameraBtn_->setIconSize(glyph.size());
+        }
+    });
+}
+
+void TForm1::ClearRows() {
+    bridge_.Run([this] { listView1_->clear(); });
+}
+
+void TForm1::AddRow(const PictureRow& row) {
+    bridge_.Run([this, row] {
+        listView1_->addTopLevelItem(new QTreeWidgetItem(QStringList{row.name, row.size, row.zoom}));
+    });
+}
+
+void TForm1::RemoveRow(int row) {
+    bridge_.Run([this, row] {
+        if (row >= 0 && row < listView1_->topLevelItemCount()) {
+            delete listView1_->takeTopLevelItem(row);
+        }
+    });
+}
+
+int TForm1::SelectedRow() {
+    return bridge_.Call<int>(
+        [this] {
+            const QList<QTreeWidgetItem*> selected = listView1_->selectedItems();
+            return selected.isEmpty() ? -1 : listView1_->indexOfTopLevelItem(selected.first());
+        },
+        -1);
+}
+
+int TForm1::RowCount() {
+    return bridge_.Call<int>([this] { return listView1_->topLevelItemCount(); }, 0);
+}
+
+void TForm1::ShowPreview(const QImage& picture) {
+    bridge_.Run([this, picture] { image3_->StretchDrawOnCanvas(kLiveViewRect, picture); });
+}
+
+void TForm1::RestoreLiveViewGeometry() {
+    bridge_.Run([this] {
+        if (image3_->width() != kLiveViewRect.width()) {
+            image3_->setGeometry(0, image3_->y(), kLiveViewRect.width(), image3_->height());
+        }
+        if (image3_->height() != kLiveViewRect.height()) {
+            image3_->setGeometry(image3_->x(), 0, image3_->width(), kLiveViewRect.height());
+        }
+    });
+}
+
+void TForm1::SetBrowseViewVisible(bool visible) {
+    bridge_.Run([this, visible] { image4_->setVisible(visible); });
+}
+
+void TForm1::DrawOverlaysOnBrowseView(uint8_t /*zoomCode*/, bool /*drawMagnification*/,
+                                      bool /*drawRuler*/) {
+    // Wired at integration: the overlay painter of the view code draws the magnification
+    // label and the ruler onto Image4's picture here, on the window thread through
+    // bridge_.Run like the calls above.
+}
+
+bool TForm1::ShowRulerChecked() const {
+    return rulerChecked_.load(std::memory_order_relaxed);
+}
+
+bool TForm1::ShowMagnificationChecked() const {
+    return magnificationChecked_.load(std::memory_order_relaxed);
+}
+
+}  // namespace dm

@@ -1,0 +1,277 @@
+// TForm1: the start-up sequence, languages, the About box and the ways out.
+#include "app/main_window.h"
+
+#include <chrono>
+#include <thread>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QIcon>
+#include <QMenu>
+#include <QThread>
+#include <QTimer>
+#include <QToolButton>
+
+#include "app/about_dialog.h"
+#include "app/directory_dialog.h"
+#include "app/glyph.h"
+#include "app/ini_file.h"
+#include "app/picture_box.h"
+#include "app/system_language.h"
+#include "link/device_port.h"
+#include "link/frame.h"
+
+namespace dm {
+
+namespace {
+
+constexpr auto kDisconnectSettle = std::chrono::milliseconds(100);
+constexpr uint8_t kGetSnapshotSelector = 1;
+constexpr char kConnectGlyph[] = "Connect.bmp";
+constexpr char kDisconnectGlyph[] = "Disconnect.bmp";
+constexpr char kWriteFailurePrefix[] = "Unable to write to ";
+constexpr char kCreateFailurePrefix[] = "Cannot create";
+
+// Catalogue numbers of the window's texts.
+enum MessageNumber {
+    kFileMenuText = 1,
+    kImageMenuText = 2,
+    kLanguageMenuText = 3,
+    kHelpMenuText = 4,
+    kExitItemText = 5,
+    kAboutItemText = 6,
+    kMagnificationText = 19,
+    kRulerText = 20,
+    kConnectHint = 21,
+    kDisconnectHint = 22,
+};
+
+}  // namespace
+
+bool TForm1::FormCreate() {
+    // Steps 1 and 2: the logo lives in Image1; the profile folder is read now.
+    profileFolder_ = ProfileFolder();
+    // Step 3, the receive-buffer lock and the live frame ring, belongs to their owners in
+    // the link and view code.
+    if (!LoadSystemIni()) {  // step 4
+        ShowLoadFailure();
+        return false;
+    }
+    LoadIcon();  // step 5
+    setWindowTitle(parameters_.companyTitle);
+    LoadLogo();                  // step 6
+    if (!LoadLanguageFiles()) {  // step 7
+        ShowLoadFailure();
+        return false;
+    }
+    if (workerStart_) {  // step 8: the data thread running, the command thread waiting
+        workerStart_();
+    }
+    QImage black(image3_->size(), QImage::Format_RGB32);  // step 9: the empty live view
+    black.fill(Qt::black);
+    image3_->DrawOnCanvas(QPoint(0, 0), black);
+    directoryDlg_ = std::make_unique<TDirectoryDlg>();  // step 10, never shown
+    ApplyButtonSet(ButtonSet::Disconnected);            // step 11
+    snapShotBtn_->setEnabled(false);
+    ShowStartupPicture();                  // step 12
+    startupFolder_ = QDir::currentPath();  // step 13
+    state_.getSnapshotSelector.store(kGetSnapshotSelector, std::memory_order_relaxed);
+    DetectSystemLanguage();  // step 14
+    PrepareScratchFolder();  // step 15
+    return true;
+}
+
+QString TForm1::ProfileFolder() const {
+    const QString userProfile = qEnvironmentVariable("USERPROFILE");
+    return userProfile.isEmpty() ? qEnvironmentVariable("HOME") : userProfile;
+}
+
+bool TForm1::LoadSystemIni() {
+    const QString path = DataFilePath(QString::fromLatin1(kSystemIniName));
+    IniFile systemIni;
+    if (!QFileInfo(path).isFile() || !systemIni.Load(path)) {
+        return false;
+    }
+    parameters_ = ReadSystemParameters(systemIni);
+    language_.store(parameters_.languageMode, std::memory_order_relaxed);
+    catalogue_.Load(kEnglish, systemIni);
+    return true;
+}
+
+bool TForm1::LoadLanguageFiles() {
+    for (int language = kEnglish + 1; language < kLanguageCount; ++language) {
+        const QString path = DataFilePath(QString::fromLatin1(LanguageAt(language).fileName));
+        IniFile file;
+        if (!QFileInfo(path).isFile() || !file.Load(path)) {
+            return false;
+        }
+        catalogue_.Load(language, file);
+    }
+    return true;
+}
+
+void TForm1::LoadIcon() {
+    // A missing icon keeps the default one.
+    const QString path = DataFilePath(parameters_.iconFile);
+    const QPixmap icon(path);
+    parameters_.iconFile = path;
+    if (icon.isNull()) {
+        return;
+    }
+    setWindowIcon(QIcon(icon));
+    QApplication::setWindowIcon(QIcon(icon));
+}
+
+void TForm1::LoadLogo() {
+    // A missing logo leaves Image1 empty.
+    const QImage logo(DataFilePath(parameters_.smallLogo));
+    if (logo.isNull()) {
+        return;
+    }
+    image1_->resize(logo.size());
+    image1_->DrawOnCanvas(QPoint(0, 0), logo);
+}
+
+void TForm1::ShowStartupPicture() {
+    // A missing start-up picture leaves the live view black.
+    const QImage picture(DataFilePath(parameters_.startupBmp));
+    if (!picture.isNull()) {
+        image3_->DrawOnCanvas(QPoint(0, 0), picture);
+    }
+    const QSize size = image3_->Picture().size();
+    image3_->setGeometry((panel1_->width() - size.width()) / 2,
+                         (panel1_->height() - size.height()) / 2, size.width(), size.height());
+    image3_->SetAutoSize(false);
+    image3_->SetStretch(true);
+}
+
+void TForm1::PrepareScratchFolder() {
+    scratchFolder_ =
+        QDir::toNativeSeparators(profileFolder_ + QLatin1Char('/') +
+                                 QString::fromLatin1(kScratchFolderName) + QLatin1Char('/'));
+    if (QFileInfo(scratchFolder_).isDir()) {
+        return;  // used as it is
+    }
+    if (!QDir().mkdir(scratchFolder_)) {
+        ReportError(QString::fromLatin1(kCreateFailurePrefix) + scratchFolder_);
+    }
+}
+
+void TForm1::ShowLoadFailure() {
+    ShowBoxNow({QString::fromLatin1(kLoadFailureCaption), QString::fromLatin1(kLoadFailureText),
+                BoxIcon::None, BoxButtons::Ok, false});
+}
+
+void TForm1::ReportError(const QString& text) {
+    ShowBoxNow({QString::fromLatin1(kBoxCaption), text, BoxIcon::Error, BoxButtons::Ok, false});
+}
+
+void TForm1::DetectSystemLanguage() {
+    language_.store(LanguageForLocaleId(SystemLanguageId()), std::memory_order_relaxed);
+    ApplyLanguage();
+}
+
+void TForm1::ApplyLanguage() {
+    f1_->setTitle(Message(kFileMenuText));
+    image2_->setTitle(Message(kImageMenuText));
+    language1_->setTitle(Message(kLanguageMenuText));
+    help1_->setTitle(Message(kHelpMenuText));
+    exit1_->setText(Message(kExitItemText));
+    about1_->setText(Message(kAboutItemText));
+    checkBox2_->setText(Message(kMagnificationText));
+    checkBox1_->setText(Message(kRulerText));
+
+    const struct {
+        const char* button;
+        int message;
+    } hints[] = {{"UploadBtn", 23},  {"DownloadBtn", 24}, {"SaveBtn", 25},
+                 {"SaveAllBtn", 26}, {"DelBtn", 27},      {"DelAllBtn", 28}};
+    for (const auto& hint : hints) {
+        Button(hint.button)->setToolTip(Message(hint.message));
+    }
+    RefreshConnectButton();
+}
+
+void TForm1::RefreshConnectButton() {
+    const QPixmap glyph =
+        LoadGlyph(DataFilePath(QString::fromLatin1(connected_ ? kDisconnectGlyph : kConnectGlyph)));
+    if (!glyph.isNull()) {
+        connectBtn_->setIcon(QIcon(glyph));
+        connectBtn_->setIconSize(glyph.size());
+    }
+    connectBtn_->setToolTip(Message(connected_ ? kDisconnectHint : kConnectHint));
+}
+
+void TForm1::PickLanguage(int language) {
+    language_.store(language, std::memory_order_relaxed);
+    ApplyLanguage();
+    SaveLanguageMode();
+}
+
+void TForm1::SaveLanguageMode() {
+    const QString path = DataFilePath(QString::fromLatin1(kSystemIniName));
+    if (!QFileInfo(path).isFile()) {
+        ShowLoadFailure();
+        close();
+        return;
+    }
+    if (!WriteIniValue(path, QString::fromLatin1(kParametersSection),
+                       QString::fromLatin1(kLanguageModeKey), QString::number(CurrentLanguage()))) {
+        ReportError(QString::fromLatin1(kWriteFailurePrefix) + QDir::toNativeSeparators(path));
+    }
+}
+
+void TForm1::About1Click() {
+    // A fresh box on every opening, so its logo is read again each time.
+    TAboutDlg about(parameters_.companyTitle, parameters_.versionInfo, startupFolder_);
+    dialogs_.RunDialog(about);
+}
+
+void TForm1::SendDisconnectFrame() {
+    if (port_ == nullptr || !port_->IsOpen()) {
+        return;
+    }
+    const uint8_t disconnect[frame::kHeaderSize] = {frame::kLead, frame::kDisconnect, 0, 0};
+    port_->WritePort(disconnect, static_cast<int32_t>(frame::kHeaderSize));
+}
+
+void TForm1::ReleaseWorkers() {
+    bridge_.Close();
+    dialogs_.CloseAll();
+}
+
+void TForm1::FormClose() {
+    RunExitSteps(/*closePort=*/false);
+}
+
+void TForm1::LeaveProgram() {
+    if (RunExitSteps(/*closePort=*/true)) {
+        close();
+        QCoreApplication::quit();
+    }
+}
+
+bool TForm1::RunExitSteps(bool closePort) {
+    if (leaving_) {
+        return false;  // one way out already ran
+    }
+    leaving_ = true;
+    for (QTimer* timer : {timer1_, timer2_, timer3_}) {
+        timer->stop();
+    }
+    ReleaseWorkers();
+    SendDisconnectFrame();
+    std::this_thread::sleep_for(kDisconnectSettle);
+    if (closePort && port_ != nullptr) {
+        port_->ClosePort();
+    }
+    if (exitCleanup_) {
+        exitCleanup_();
+    }
+    return true;
+}
+
+}  // namespace dm

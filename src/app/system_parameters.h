@@ -1,0 +1,28 @@
+#pragma once
+// Section Image_Envirnment of System.ini: the values read once at start-up.
+
+#include <QString>
+
+namespace dm {
+
+class IniFile;
+
+inline constexpr char kSystemIniName[] = "System.ini";
+inline constexpr char kParametersSection[] = "Image_Envirnment";
+inline constexpr char kLanguageModeKey[] = "LanguageMode";
+
+struct SystemParameters {
+    int languageMode = 0;  // the language last picked in the Language menu
+    QString iconFile;      // file name; replaced by its full path once loaded
+    QString companyTitle;  // main window caption and the About dialog's product line
+    QString versionInfo;   // shown after "Version  " in the About dialog
+    QString startupBmp;    // picture shown in the live view at start-up
+    QString smallLogo;     // the main window's logo
+};
+
+SystemParameters ReadSystemParameters(const IniFile& systemIni);
+
+// A LanguageMode text as a language number; anything but a decimal 0..5 gives 0.
+int ParseLanguageMode(const QString& text);
+
+}  // namespace dm
