@@ -5,6 +5,7 @@
 #include <QScreen>
 
 #include "app/about_dialog.h"
+#include "app/device_session.h"
 #include "app/directory_dialog.h"
 #include "app/main_window.h"
 #include "app/qt_dialog_provider.h"
@@ -29,9 +30,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     dm::QtDialogProvider dialogs;
     dm::TForm1 form(dialogs);
+    dm::DeviceSession session(form);
     if (!form.FormCreate()) {
         return kStartupFailed;
     }
+    session.Attach();
     // Created as the program starts and kept, never shown: the About box that Help, About
     // shows is built afresh on every opening.
     dm::TDirectoryDlg directoryDlg;

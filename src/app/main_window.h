@@ -130,6 +130,8 @@ class TForm1 : public QMainWindow, public WindowPort {
     void SetBrowseViewVisible(bool visible) override;
     void DrawOverlaysOnBrowseView(uint8_t zoomCode, bool drawMagnification,
                                   bool drawRuler) override;
+    void ShowEnlargedLiveView(const QImage& picture, const QRect& geometry) override;
+    void ShowBrowsePicture(const QImage& picture) override;
     bool ShowRulerChecked() const override;
     bool ShowMagnificationChecked() const override;
 

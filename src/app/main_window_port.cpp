@@ -8,6 +8,7 @@
 #include "app/glyph.h"
 #include "app/main_window.h"
 #include "app/picture_box.h"
+#include "view/overlays.h"
 
 namespace dm {
 
@@ -227,11 +228,31 @@ void TForm1::SetBrowseViewVisible(bool visible) {
     bridge_.Run([this, visible] { image4_->setVisible(visible); });
 }
 
-void TForm1::DrawOverlaysOnBrowseView(uint8_t /*zoomCode*/, bool /*drawMagnification*/,
-                                      bool /*drawRuler*/) {
-    // Wired at integration: the overlay painter of the view code draws the magnification
-    // label and the ruler onto Image4's picture here, on the window thread through
-    // bridge_.Run like the calls above.
+// Overlays of a live frame that arrived after the camera went off land on the browse
+// view's picture, opaque on white like those of a browsed picture.
+void TForm1::DrawOverlaysOnBrowseView(uint8_t zoomCode, bool drawMagnification, bool drawRuler) {
+    bridge_.Run([this, zoomCode, drawMagnification, drawRuler] {
+        QImage picture = image4_->Picture();
+        if (picture.isNull()) {
+            picture = QImage(kLiveViewRect.size(), QImage::Format_RGB32);
+            picture.fill(kBrowseOverlayBackground);
+        }
+        DrawOverlays(picture, zoomCode, drawMagnification, drawRuler, kBrowseOverlayBackground);
+        image4_->SetPicture(picture);
+    });
+}
+
+void TForm1::ShowEnlargedLiveView(const QImage& picture, const QRect& geometry) {
+    bridge_.Run([this, picture, geometry] {
+        image3_->SetAutoSize(false);
+        image3_->SetStretch(true);
+        image3_->SetPicture(picture);
+        image3_->setGeometry(geometry);
+    });
+}
+
+void TForm1::ShowBrowsePicture(const QImage& picture) {
+    bridge_.Run([this, picture] { image4_->SetPicture(picture); });
 }
 
 bool TForm1::ShowRulerChecked() const {

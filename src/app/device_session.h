@@ -1,0 +1,97 @@
+#pragma once
+// Everything behind the main window that talks to the microscope or shows its pictures:
+// the serial link and its receive buffer, the data and command threads, the device
+// commands, the live view, download and snapshot finishing, browsing and saving. It is the
+// window's handler for every device button, the list, the check boxes and the timers.
+//
+// Life: construct it before TForm1::FormCreate (it plugs its pieces into the window;
+// FormCreate starts the threads at its step 8), call Attach() once FormCreate succeeded,
+// and destroy it before the window. Destruction stops and joins both threads; a worker
+// blocked in a window call is released by the window's closing first.
+// Threads: window thread, except what the two worker threads run.
+
+#include <memory>
+
+#include "app/device_button_handlers.h"
+#include "inbound/image_buffer.h"
+#include "link/receive_buffer.h"
+#include "link/serial_port.h"
+#include "view/live_view.h"
+#include "view/live_view_surface.h"
+
+namespace dm {
+
+class TForm1;
+class TDataProcThread;
+class TCmdProcThread;
+class DeviceCommands;
+class DeviceControl;
+class DigitalZoom;
+class DownloadFinisher;
+class SnapshotFinisher;
+class PictureBrowser;
+
+class DeviceSession : public DeviceButtonHandlers {
+public:
+    // port is where the link opens its ports; the default asks the machine's port table.
+    explicit DeviceSession(TForm1& form,
+                           SerialPort::PortTableSource portTable = &PortTable::FromSystem);
+    ~DeviceSession() override;
+    DeviceSession(const DeviceSession&) = delete;
+    DeviceSession& operator=(const DeviceSession&) = delete;
+
+    // After a successful FormCreate: the parts that need the scratch folder.
+    void Attach();
+
+    SerialPort& Port() { return port_; }
+    const IMAGE_BUFFER& Pictures() const { return pictures_; }
+    const IMAGE_BUFFER& Snapshots() const { return snapshots_; }
+
+    void ConnectBtnClick() override;
+    void DownloadBtnClick() override;
+    void UploadBtnClick() override;
+    void CameraBtnClick() override;
+    void SnapShotBtnClick() override;
+    void UpBtnClick() override;
+    void LeftBtnClick() override;
+    void CentralBtnClick() override;
+    void RightBtnClick() override;
+    void DownBtnClick() override;
+    void ZoomOutBtnClick() override;
+    void LockBtnClick() override;
+    void ZoomInBtnClick() override;
+    void ListView1Click() override;
+    void CheckBox1Click() override;
+    void CheckBox2Click() override;
+    void SaveBtnClick() override;
+    void SaveAllBtnClick() override;
+    void DelBtnClick() override;
+    void Delete1Click() override;
+    void DelAllBtnClick() override;
+    void Timer1Timer() override;
+    void Timer2Timer() override;
+    void Timer3Timer() override;
+
+private:
+    void StartWorkers();
+    void RemoveScratchPictures();
+    bool Attached() const { return control_ != nullptr; }
+
+    TForm1& form_;
+    std::unique_ptr<ReceiveBuffer> buffer_;  // 128 KiB: kept off the stack
+    SerialPort port_;
+    IMAGE_BUFFER pictures_;
+    IMAGE_BUFFER snapshots_;
+    LiveViewSurface surface_;
+    LiveView liveView_;
+    std::unique_ptr<TCmdProcThread> cmdThread_;
+    std::unique_ptr<TDataProcThread> dataThread_;
+    std::unique_ptr<DeviceCommands> commands_;
+    std::unique_ptr<DigitalZoom> zoom_;
+    std::unique_ptr<DownloadFinisher> downloadFinisher_;
+    std::unique_ptr<SnapshotFinisher> snapshotFinisher_;
+    std::unique_ptr<PictureBrowser> browser_;
+    std::unique_ptr<DeviceControl> control_;
+};
+
+}  // namespace dm
