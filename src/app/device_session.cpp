@@ -82,107 +82,46 @@ void DeviceSession::RemoveScratchPictures() {
 }
 
 // Handlers: nothing happens before Attach (a failed start-up never gets that far).
-void DeviceSession::ConnectBtnClick() {
+void DeviceSession::ToControl(void (DeviceControl::*handler)()) {
     if (Attached()) {
-        control_->ConnectBtnClick();
+        (control_.get()->*handler)();
     }
 }
-void DeviceSession::DownloadBtnClick() {
+
+void DeviceSession::ToBrowser(void (PictureBrowser::*handler)()) {
     if (Attached()) {
-        control_->DownloadBtnClick();
+        (browser_.get()->*handler)();
     }
 }
-void DeviceSession::UploadBtnClick() {
+
+void DeviceSession::RequestCommand(uint16_t code) {
     if (Attached()) {
-        control_->UploadBtnClick();
+        cmdThread_->RequestCommand(code);
     }
 }
-void DeviceSession::CameraBtnClick() {
-    if (Attached()) {
-        control_->CameraBtnClick();
-    }
-}
-void DeviceSession::SnapShotBtnClick() {
-    if (Attached()) {
-        control_->SnapShotBtnClick();
-    }
-}
-void DeviceSession::UpBtnClick() {
-    if (Attached()) {
-        control_->UpBtnClick();
-    }
-}
-void DeviceSession::LeftBtnClick() {
-    if (Attached()) {
-        control_->LeftBtnClick();
-    }
-}
-void DeviceSession::CentralBtnClick() {
-    if (Attached()) {
-        control_->CentralBtnClick();
-    }
-}
-void DeviceSession::RightBtnClick() {
-    if (Attached()) {
-        control_->RightBtnClick();
-    }
-}
-void DeviceSession::DownBtnClick() {
-    if (Attached()) {
-        control_->DownBtnClick();
-    }
-}
-void DeviceSession::ZoomOutBtnClick() {
-    if (Attached()) {
-        control_->ZoomOutBtnClick();
-    }
-}
-void DeviceSession::LockBtnClick() {
-    if (Attached()) {
-        control_->LockBtnClick();
-    }
-}
-void DeviceSession::ZoomInBtnClick() {
-    if (Attached()) {
-        control_->ZoomInBtnClick();
-    }
-}
-void DeviceSession::ListView1Click() {
-    if (Attached()) {
-        browser_->ListView1Click();
-    }
-}
-void DeviceSession::CheckBox1Click() {
-    if (Attached()) {
-        browser_->CheckBox1Click();
-    }
-}
-void DeviceSession::CheckBox2Click() {
-    if (Attached()) {
-        browser_->CheckBox2Click();
-    }
-}
-void DeviceSession::SaveBtnClick() {
-    if (Attached()) {
-        browser_->SaveBtnClick();
-    }
-}
-void DeviceSession::SaveAllBtnClick() {
-    if (Attached()) {
-        browser_->SaveAllBtnClick();
-    }
-}
-void DeviceSession::DelBtnClick() {
-    if (Attached()) {
-        cmdThread_->RequestCommand(command::kDeleteSelected);
-    }
-}
-void DeviceSession::Delete1Click() { DelBtnClick(); }
-void DeviceSession::DelAllBtnClick() {
-    if (Attached()) {
-        cmdThread_->RequestCommand(command::kDeleteAll);
-    }
-}
+
+void DeviceSession::ConnectBtnClick() { ToControl(&DeviceControl::ConnectBtnClick); }
+void DeviceSession::DownloadBtnClick() { ToControl(&DeviceControl::DownloadBtnClick); }
+void DeviceSession::UploadBtnClick() { ToControl(&DeviceControl::UploadBtnClick); }
+void DeviceSession::CameraBtnClick() { ToControl(&DeviceControl::CameraBtnClick); }
+void DeviceSession::SnapShotBtnClick() { ToControl(&DeviceControl::SnapShotBtnClick); }
+void DeviceSession::UpBtnClick() { ToControl(&DeviceControl::UpBtnClick); }
+void DeviceSession::LeftBtnClick() { ToControl(&DeviceControl::LeftBtnClick); }
+void DeviceSession::CentralBtnClick() { ToControl(&DeviceControl::CentralBtnClick); }
+void DeviceSession::RightBtnClick() { ToControl(&DeviceControl::RightBtnClick); }
+void DeviceSession::DownBtnClick() { ToControl(&DeviceControl::DownBtnClick); }
+void DeviceSession::ZoomOutBtnClick() { ToControl(&DeviceControl::ZoomOutBtnClick); }
+void DeviceSession::LockBtnClick() { ToControl(&DeviceControl::LockBtnClick); }
+void DeviceSession::ZoomInBtnClick() { ToControl(&DeviceControl::ZoomInBtnClick); }
+void DeviceSession::ListView1Click() { ToBrowser(&PictureBrowser::ListView1Click); }
+void DeviceSession::CheckBox1Click() { ToBrowser(&PictureBrowser::CheckBox1Click); }
+void DeviceSession::CheckBox2Click() { ToBrowser(&PictureBrowser::CheckBox2Click); }
+void DeviceSession::SaveBtnClick() { ToBrowser(&PictureBrowser::SaveBtnClick); }
+void DeviceSession::SaveAllBtnClick() { ToBrowser(&PictureBrowser::SaveAllBtnClick); }
+void DeviceSession::DelBtnClick() { RequestCommand(command::kDeleteSelected); }
+void DeviceSession::Delete1Click() { RequestCommand(command::kDeleteSelected); }
+void DeviceSession::DelAllBtnClick() { RequestCommand(command::kDeleteAll); }
+void DeviceSession::Timer3Timer() { ToControl(&DeviceControl::Timer3Timer); }
 
 // Every 20 ms: the next live frame, the serial poll, one step of snapshot finishing.
 void DeviceSession::Timer1Timer() {
@@ -199,12 +138,6 @@ void DeviceSession::Timer1Timer() {
 void DeviceSession::Timer2Timer() {
     if (Attached()) {
         downloadFinisher_->Timer2Timer();
-    }
-}
-
-void DeviceSession::Timer3Timer() {
-    if (Attached()) {
-        control_->Timer3Timer();
     }
 }
 

@@ -74,6 +74,9 @@ public:
 
 private:
     void StartWorkers();
+    void ToControl(void (DeviceControl::*handler)());
+    void ToBrowser(void (PictureBrowser::*handler)());
+    void RequestCommand(uint16_t code);
     void RemoveScratchPictures();
     bool Attached() const { return control_ != nullptr; }
 
