@@ -21,9 +21,16 @@ stop_peer() {
 trap stop_peer EXIT
 
 if [ -x build/virtual-microscope ]; then
-    build/virtual-microscope &
+    announce=$(mktemp)
+    build/virtual-microscope >"$announce" &
     peer=$!
-    sleep 0.5  # time to publish its port before the program searches
+    # Its first line names the pseudo-terminal once the link is published.
+    for _ in $(seq 50); do
+        [ -s "$announce" ] && break
+        sleep 0.1
+    done
+    head -n 1 "$announce"
+    rm -f "$announce"
 else
     echo "note: build/virtual-microscope is not there; starting without a microscope" >&2
 fi
