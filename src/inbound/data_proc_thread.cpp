@@ -10,8 +10,10 @@ namespace dm {
 
 namespace {
 
-// A frame is looked at only once one byte more than a bare header is buffered.
-constexpr uint32_t kDispatchThreshold = frame::kHeaderSize + 1;
+// A frame is looked at as soon as its header is buffered. A microscope answers a probe
+// with the four header bytes alone and then stays silent, so waiting for a byte behind
+// them would miss the reply (and a memory-full frame) for good.
+constexpr uint32_t kDispatchThreshold = frame::kHeaderSize;
 
 // The loop polls the byte count this many times in a row before it sleeps.
 constexpr int kIdlePassesBeforeSleep = 1000;
