@@ -58,6 +58,11 @@ void TDataProcThread::RequestStop() {
 void TDataProcThread::run() {
     int idlePasses = 0;
     while (!StopRequested()) {
+        // Between frames: the frame whose wait was abandoned has been given up entirely.
+        if (state_.abandonReply.load(std::memory_order_acquire)) {
+            EmptyBuffer();
+            state_.abandonReply.store(false, std::memory_order_release);
+        }
         if (DispatchFrame()) {
             idlePasses = 0;
             continue;
@@ -131,6 +136,9 @@ bool TDataProcThread::WaitForPayload(uint32_t n) {
         if (StopRequested()) {
             return false;
         }
+        if (state_.abandonReply.load(std::memory_order_acquire)) {
+            break;
+        }
         std::this_thread::sleep_for(kPayloadPoll);
         const uint32_t seen = buffer_.Count();
         if (seen == lastSeen) {
@@ -140,10 +148,15 @@ bool TDataProcThread::WaitForPayload(uint32_t n) {
             stalledPolls = 0;
         }
     }
-    // The payload stalled: whatever is buffered cannot be trusted to start a frame.
+    // The payload stalled, or the command gave up on it: whatever is buffered cannot be
+    // trusted to start a frame.
+    EmptyBuffer();
+    return false;
+}
+
+void TDataProcThread::EmptyBuffer() {
     std::lock_guard guard(buffer_.Lock());
     buffer_.Clear();
-    return false;
 }
 
 void TDataProcThread::DropHeader() {

@@ -37,7 +37,8 @@ class TDataProcThread : public QThread {
     bool DispatchFrame();
 
     // True once at least n bytes are buffered. Gives up after about 5 s in which no new
-    // byte arrived, emptying the whole receive buffer; false at once on a stop request.
+    // byte arrived, or at once when a command abandons its reply, emptying the whole
+    // receive buffer; false at once on a stop request.
     bool WaitForPayload(uint32_t n);
 
     void RequestStop();
@@ -49,6 +50,7 @@ class TDataProcThread : public QThread {
     void run() override;
 
   private:
+    void EmptyBuffer();
     void DropHeader();
     void AnswerProbe();
     void ReceiveDirectory(uint16_t length);
