@@ -124,6 +124,8 @@ TEST_F(ExitTest, AMemoryFullBoxLeftOpenDoesNotHoldUpTheExit) {
     session.reset();  // joins the data thread, which the box held
     EXPECT_EQ(dialogs.HeldBoxes(), 0);
     EXPECT_EQ(microscope->Pictures().size(), 2u);
+    ASSERT_TRUE(WaitForFrame(kDisconnect, from));
+    KeepRunning();
     EXPECT_EQ(CountFrames(kDisconnect, from), 1);
 }
 

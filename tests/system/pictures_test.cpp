@@ -161,6 +161,8 @@ TEST_F(PicturesTest, DeleteOneSendsTheInfoWordAndRemovesRowAndScratchPicture) {
     const std::size_t from = FrameCount();
     Click("DelBtn");
     ASSERT_TRUE(WaitUntil([&] { return RowCount() == kPictures - 1; }));
+    ASSERT_TRUE(WaitForFrame(Frame(frame::kDeleteRequest, frame::kRequestArgumentSize), from));
+    ASSERT_TRUE(WaitUntil([&] { return microscope->Pictures().size() == kPictures - 1u; }));
 
     EXPECT_EQ(FramesFrom(from),
               std::vector<std::string>{Hex(FrameWithWord(frame::kDeleteRequest, info))});
@@ -189,6 +191,7 @@ TEST_F(PicturesTest, DeleteOneCancelledSendsNothing) {
     const std::size_t from = FrameCount();
     Click("DelBtn");
     ASSERT_TRUE(WaitUntil([&] { return dialogs.boxes.size() > boxes && session->CommandsIdle(); }));
+    KeepRunning();
     EXPECT_EQ(FramesFrom(from), std::vector<std::string>{});
     EXPECT_EQ(RowCount(), kPictures);
     EXPECT_TRUE(QFileInfo::exists(Scratch(held[0].info)));
@@ -199,6 +202,8 @@ TEST_F(PicturesTest, DeleteAllEmptiesTheListTheScratchPicturesAndTheMicroscope) 
     const std::size_t from = FrameCount();
     Click("DelAllBtn");
     ASSERT_TRUE(WaitUntil([&] { return RowCount() == 0 && session->CommandsIdle(); }));
+    ASSERT_TRUE(WaitForFrame(Frame(frame::kDeleteAllRequest), from));
+    ASSERT_TRUE(WaitUntil([&] { return microscope->Pictures().empty(); }));
 
     EXPECT_EQ(FramesFrom(from), std::vector<std::string>{"F8 24 00 00"});
     EXPECT_EQ(dialogs.boxes.back().text, form->Message(kDeleteAllQuestion));
@@ -219,8 +224,9 @@ TEST_F(PicturesTest, UploadSendsTheChosenPictureAndTheMicroscopeKeepsIt) {
     Click("UploadBtn");
     ASSERT_TRUE(WaitUntil([&] { return BoxesWithMessage(kUploadedMessage) == 1; }));
     ASSERT_TRUE(WaitUntil([&] { return ReadySet(); }));
+    // The microscope stores the picture once its last byte has come through.
+    ASSERT_TRUE(WaitUntil([&] { return microscope->Pictures().size() == kPictures + 1u; }));
 
-    ASSERT_EQ(microscope->Pictures().size(), static_cast<std::size_t>(kPictures + 1));
     const QByteArray stored = microscope->Pictures().back().jpeg;
     EXPECT_EQ(DecodeJpegStream(stored).size(), QSize(320, 240));
     const std::vector<Bytes> frames = microscope->ReceivedFrames();
