@@ -1,5 +1,8 @@
 // Connecting through the port table, disconnecting, and a search that finds nothing.
 
+#include <QAction>
+
+#include "app/language.h"
 #include "link/frame.h"
 #include "system/system_fixture.h"
 
@@ -74,6 +77,18 @@ TEST_F(ConnectionTest, FindsTheMicroscopeAsTheFourthPortAndDisconnects) {
     EXPECT_TRUE(ShowsGlyph(connect, QStringLiteral("Connect.bmp")));
     EXPECT_EQ(connect->toolTip(), form->Message(kConnectHint));
     EXPECT_EQ(FramesFrom(before), (std::vector<std::string>{"F8 12 00 00"}));
+}
+
+TEST_F(ConnectionTest, ALanguagePickedWhileConnectedKeepsTheDisconnectGlyph) {
+    StartConnected();
+    const QString englishHint = form->Message(kDisconnectHint);
+    Find<QAction>(*form, "JapanMenu")->trigger();
+    ASSERT_EQ(form->CurrentLanguage(), kJapanese);
+    QToolButton* connect = Button("ConnectBtn");
+    EXPECT_EQ(connect->toolTip(), form->Message(kDisconnectHint));
+    EXPECT_NE(connect->toolTip(), englishHint);
+    EXPECT_TRUE(ShowsGlyph(connect, QStringLiteral("Disconnect.bmp")));
+    EXPECT_TRUE(ReadySet());
 }
 
 TEST_F(ConnectionTest, ConnectsAgainAfterADisconnect) {
