@@ -218,14 +218,17 @@ QStringList SystemTest::Row(int row) const {
 
 std::string SystemTest::DebugState() const {
     std::string out = "\nboxes:";
-    for (const auto& b : dialogs.boxes)
-        out += " [" + b.text.toStdString() + "]";
+    for (const BoxRequest& box : dialogs.boxes) {
+        out += " [" + box.text.toStdString() + "]";
+    }
     out += "\nframes:";
-    for (const auto& f : FramesFrom(0))
-        out += " [" + f + "]";
+    for (const std::string& line : FramesFrom(0)) {
+        out += " [" + line + "]";
+    }
     out += "\nenabled:";
-    for (const char* name : kDeviceButtons)
+    for (const char* name : kDeviceButtons) {
         out += std::string(" ") + name + "=" + (Button(name)->isEnabled() ? "1" : "0");
+    }
     out += std::string(" popup=") + (form->PopupMenuEnabled() ? "1" : "0");
     return out;
 }

@@ -113,6 +113,7 @@ class SystemTest : public AppFixture {
     int RowCount() const;
     QStringList Row(int row) const;
 
+    // Boxes, wire log and device buttons, for failure messages.
     std::string DebugState() const;
     bool ReadySet() const;         // every device button enabled, SnapShotBtn not
     bool DisconnectedSet() const;  // only ConnectBtn of the device buttons enabled
