@@ -75,6 +75,10 @@ void DeviceSession::Attach() {
     control_->SetSnapshotStarter([this] { snapshotFinisher_->Begin(); });
 }
 
+bool DeviceSession::CommandsIdle() const {
+    return !cmdThread_ || cmdThread_->IsIdle();
+}
+
 void DeviceSession::RemoveScratchPictures() {
     if (browser_) {
         browser_->RemoveScratchPictures();

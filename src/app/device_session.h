@@ -46,6 +46,8 @@ public:
     SerialPort& Port() { return port_; }
     const IMAGE_BUFFER& Pictures() const { return pictures_; }
     const IMAGE_BUFFER& Snapshots() const { return snapshots_; }
+    // True while the command thread waits for its next request (or has not started).
+    bool CommandsIdle() const;
 
     void ConnectBtnClick() override;
     void DownloadBtnClick() override;

@@ -27,6 +27,11 @@ inline constexpr milliseconds kDisconnectPause{100};  // disconnect frame to por
 // How long a key handler waits for the camera command to end before sending its key.
 inline constexpr milliseconds kCameraStopWait{1000};
 
+// How long a command that gave up on its reply waits for the data thread to drop it
+// (the data thread looks every 10 ms while it waits for a payload).
+inline constexpr milliseconds kAbandonPoll{5};
+inline constexpr int kAbandonPollLimit = 40;
+
 // A picture whose claim the data thread took is linked within moments of that.
 inline constexpr milliseconds kClaimedRecordPoll{1};
 inline constexpr int kClaimedRecordTries = 1000;

@@ -68,9 +68,25 @@ bool DeviceCommands::WaitForTransfer(std::chrono::milliseconds period, int limit
             return false;
         }
         if (++sleeps > limit) {
+            AbandonReply();
             return false;
         }
     }
+}
+
+// A reply that stalled halfway may still hold the data thread in its payload wait, which
+// would complete it with the bytes of the next reply. The data thread drops it and says
+// so; a data thread held by a box cannot, and after a short wait the flag is taken back.
+void DeviceCommands::AbandonReply() {
+    state_.abandonReply.store(true, std::memory_order_release);
+    for (int polls = 0;
+         polls < timing::kAbandonPollLimit && state_.abandonReply.load(std::memory_order_acquire);
+         ++polls) {
+        if (!thread_.Sleep(timing::kAbandonPoll)) {
+            break;
+        }
+    }
+    state_.abandonReply.store(false, std::memory_order_release);
 }
 
 QString DeviceCommands::ScratchPicturePath(uint32_t pictureNumber) const {

@@ -57,12 +57,14 @@ class DeviceCommands {
 
     // Polls the transfer status every period until it is non-zero; gives up after
     // limit + 1 sleeps (or on a stop request). True when the status became non-zero.
+    // Giving up abandons the reply: whatever part of it arrives is dropped.
     bool WaitForTransfer(std::chrono::milliseconds period, int limit);
 
     // The scratch picture of a picture number, as the digital zoom conversion writes it.
     QString ScratchPicturePath(uint32_t pictureNumber) const;
 
   private:
+    void AbandonReply();
     void Write(const uint8_t* bytes, int32_t n);
     void WriteFrame(uint8_t command, uint16_t length = 0);
     void WriteFrameWithWord(uint8_t command, uint32_t word);

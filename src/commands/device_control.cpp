@@ -136,14 +136,20 @@ void DeviceControl::SendKeyWithCameraStopped(int key) {
     SendKey(key);
 }
 
+// Only an idle thread is given the camera command: a request made just before (the key
+// of a camera-stopping button) may not have been picked up yet and must not be replaced.
+// The window thread alone starts commands, so the thread cannot turn busy in between.
 void DeviceControl::Timer3Timer() {
     if (!state_.cameraOn.load(std::memory_order_relaxed)) {
         return;
     }
-    if (!state_.snapshotInProgress.load(std::memory_order_relaxed)) {
-        thread_.StoreCode(command::kCameraOn);
+    if (state_.snapshotInProgress.load(std::memory_order_relaxed)) {
+        thread_.Resume();
+        return;
     }
-    thread_.Resume();
+    if (thread_.IsIdle()) {
+        thread_.RequestCommand(command::kCameraOn);
+    }
 }
 
 }  // namespace dm

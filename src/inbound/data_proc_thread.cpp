@@ -10,8 +10,10 @@ namespace dm {
 
 namespace {
 
-// A frame is looked at only once one byte more than a bare header is buffered.
-constexpr uint32_t kDispatchThreshold = frame::kHeaderSize + 1;
+// A frame is looked at as soon as its header is buffered. A microscope answers a probe
+// with the four header bytes alone and then stays silent, so waiting for a byte behind
+// them would miss the reply (and a memory-full frame) for good.
+constexpr uint32_t kDispatchThreshold = frame::kHeaderSize;
 
 // The loop polls the byte count this many times in a row before it sleeps.
 constexpr int kIdlePassesBeforeSleep = 1000;
@@ -56,6 +58,11 @@ void TDataProcThread::RequestStop() {
 void TDataProcThread::run() {
     int idlePasses = 0;
     while (!StopRequested()) {
+        // Between frames: the frame whose wait was abandoned has been given up entirely.
+        if (state_.abandonReply.load(std::memory_order_acquire)) {
+            EmptyBuffer();
+            state_.abandonReply.store(false, std::memory_order_release);
+        }
         if (DispatchFrame()) {
             idlePasses = 0;
             continue;
@@ -129,6 +136,9 @@ bool TDataProcThread::WaitForPayload(uint32_t n) {
         if (StopRequested()) {
             return false;
         }
+        if (state_.abandonReply.load(std::memory_order_acquire)) {
+            break;
+        }
         std::this_thread::sleep_for(kPayloadPoll);
         const uint32_t seen = buffer_.Count();
         if (seen == lastSeen) {
@@ -138,10 +148,15 @@ bool TDataProcThread::WaitForPayload(uint32_t n) {
             stalledPolls = 0;
         }
     }
-    // The payload stalled: whatever is buffered cannot be trusted to start a frame.
+    // The payload stalled, or the command gave up on it: whatever is buffered cannot be
+    // trusted to start a frame.
+    EmptyBuffer();
+    return false;
+}
+
+void TDataProcThread::EmptyBuffer() {
     std::lock_guard guard(buffer_.Lock());
     buffer_.Clear();
-    return false;
 }
 
 void TDataProcThread::DropHeader() {

@@ -33,12 +33,12 @@ class TDataProcThread : public QThread {
     ~TDataProcThread() override;
 
     // Handles the frame at the front of the receive buffer. True when it consumed bytes,
-    // false when fewer than 5 bytes were buffered (a lone 4-byte frame waits for one
-    // more byte behind it).
+    // false when fewer than the 4 bytes of a header were buffered.
     bool DispatchFrame();
 
     // True once at least n bytes are buffered. Gives up after about 5 s in which no new
-    // byte arrived, emptying the whole receive buffer; false at once on a stop request.
+    // byte arrived, or at once when a command abandons its reply, emptying the whole
+    // receive buffer; false at once on a stop request.
     bool WaitForPayload(uint32_t n);
 
     void RequestStop();
@@ -50,6 +50,7 @@ class TDataProcThread : public QThread {
     void run() override;
 
   private:
+    void EmptyBuffer();
     void DropHeader();
     void AnswerProbe();
     void ReceiveDirectory(uint16_t length);

@@ -34,6 +34,11 @@ struct DeviceState {
 
     std::atomic<bool> probeReply{false};  // a probe reply arrived
     std::atomic<bool> memoryFull{false};  // the microscope reported full memory
+    // Set by a command whose reply did not come in time, before it sends its next request.
+    // The data thread drops what it has buffered (the part of that reply that came) and
+    // clears the flag; a payload wait still running for the reply ends at once. Otherwise
+    // the rest of a stalled frame would be taken from the next reply.
+    std::atomic<bool> abandonReply{false};
 
     // Picture routing for the data thread.
     std::atomic<bool> liveView{false};         // picture frames are live frames

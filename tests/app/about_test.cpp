@@ -12,7 +12,7 @@
 #include "app/about_dialog.h"
 #include "app/directory_dialog.h"
 #include "app/picture_box.h"
-#include "app_fixture.h"
+#include "support/app_fixture.h"
 
 namespace dm::test {
 namespace {

@@ -13,7 +13,7 @@
 
 #include "app/glyph.h"
 #include "app/language.h"
-#include "app_fixture.h"
+#include "support/app_fixture.h"
 
 namespace dm::test {
 namespace {

@@ -18,7 +18,7 @@
 #include <QtTest/QTest>
 
 #include "app/picture_box.h"
-#include "app_fixture.h"
+#include "support/app_fixture.h"
 
 namespace dm::test {
 namespace {

@@ -9,7 +9,7 @@
 #include "app/picture_box.h"
 #include "app/system_language.h"
 #include "app/system_parameters.h"
-#include "app_fixture.h"
+#include "support/app_fixture.h"
 
 namespace dm::test {
 namespace {

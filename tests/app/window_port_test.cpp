@@ -16,7 +16,7 @@
 
 #include "app/glyph.h"
 #include "app/picture_box.h"
-#include "app_fixture.h"
+#include "support/app_fixture.h"
 
 namespace dm::test {
 namespace {

@@ -105,6 +105,21 @@ TEST_F(CameraTest, KeysWithCameraOnStopItSendTheKeyAndTimer3RestartsIt) {
                                         "F8 2A 00 00", "F8 45 00 00"}));
 }
 
+// A key request (for instance of a camera-stopping button, made right after the camera
+// command ended) may still wait at the gate of the command thread when Timer3 fires:
+// the keep-alive must leave it there.
+TEST(Timer3KeepAlive, LeavesARequestTheThreadHasNotTakenYet) {
+    DeviceState state;
+    FakeDevicePort port;
+    RecordingWindow window;
+    TCmdProcThread thread(state);  // never started: the request stays at its gate
+    DeviceControl control(state, port, thread, window);
+    state.cameraOn = true;
+    control.UpBtnClick();
+    control.Timer3Timer();
+    EXPECT_EQ(state.pendingCommand.load(), command::KeyCode(1));
+}
+
 TEST_F(CameraTest, Timer3DoesNothingWithCameraOffAndNoKeepAliveDuringSnapshot) {
     control_.Timer3Timer();
     ASSERT_TRUE(thread_.WaitUntilIdle(5s));

@@ -51,6 +51,32 @@ TEST_F(DataThread, MemoryFullBoxHoldsFurtherFramesUntilClosed) {
     StopThread();
 }
 
+// A command gave up on a reply of which half had come: the payload wait ends at once,
+// the half is dropped, and the next reply is read on its own rather than as its rest.
+TEST_F(DataThread, AnAbandonedReplyIsDroppedAndTheNextOneStandsAlone) {
+    thread.start();
+    state.collect = true;
+    state.transferStatus = kTransferPending;
+    const Bytes stalled = PictureFrame(1, Picture(4000, 1));
+    Feed(Bytes(stalled.begin(), stalled.begin() + static_cast<std::ptrdiff_t>(stalled.size() / 2)));
+    ASSERT_TRUE(WaitUntil([&] { return buffer->Count() < stalled.size() / 2; }))
+        << "the header was not taken";
+
+    state.abandonReply = true;
+    ASSERT_TRUE(WaitUntil([&] { return !state.abandonReply.load(); }))
+        << "the data thread did not give the reply up";
+    EXPECT_EQ(Status(), kTransferTimedOut);
+    EXPECT_EQ(buffer->Count(), 0u);
+
+    state.transferStatus = kTransferPending;
+    Feed(PictureFrame(2, Picture(3000, 2)));
+    ASSERT_TRUE(WaitUntil([&] { return Status() == kTransferDone; }));
+    ASSERT_EQ(pictures.Count(), 1);
+    EXPECT_EQ(pictures.InfoAt(0), 2u);
+    EXPECT_EQ(pictures.StreamAt(0).size(), 3000);
+    StopThread();
+}
+
 TEST_F(DataThread, StopEndsAPayloadWait) {
     thread.start();
     state.transferStatus = kTransferPending;

@@ -9,16 +9,17 @@ namespace {
 
 using FrameDispatch = InboundTest;
 
-TEST_F(FrameDispatch, AFourByteFrameWaitsForOneMoreByte) {
-    Feed(kProbeReplyFrame);
-    EXPECT_FALSE(thread.DispatchFrame());
-    EXPECT_EQ(buffer->Count(), 4u);
-    EXPECT_FALSE(state.probeReply.load());
+// A microscope sends its probe reply and then nothing: the reply must not wait for a
+// byte behind it.
+TEST_F(FrameDispatch, AFourByteFrameIsHandledWithNothingBehindIt) {
+    Feed({0xF8, 0x91, 0x00});
+    EXPECT_FALSE(thread.DispatchFrame()) << "three bytes are no header yet";
+    EXPECT_EQ(buffer->Count(), 3u);
 
     Feed({0x00});
     EXPECT_TRUE(thread.DispatchFrame());
     EXPECT_TRUE(state.probeReply.load());
-    EXPECT_EQ(buffer->Count(), 1u);
+    EXPECT_EQ(buffer->Count(), 0u);
 }
 
 TEST_F(FrameDispatch, ResynchronisesByteByByteOntoAKnownHeader) {

@@ -110,7 +110,7 @@ class InboundTest : public ::testing::Test {
         ASSERT_EQ(buffer->Append(bytes.data(), static_cast<uint32_t>(bytes.size())), bytes.size());
     }
 
-    // Dispatches until fewer than 5 bytes are left; returns the number of passes.
+    // Dispatches until less than a header is left; returns the number of passes.
     int DispatchAll() {
         int passes = 0;
         while (thread.DispatchFrame()) {

@@ -1,11 +1,15 @@
 #pragma once
-// Shared pieces of the window tests: scripted dialogs, recording handlers and a fixture
-// that runs each test in a fresh start-up folder holding copies of data/, with its own
-// profile folder and a neutral locale.
+// Shared pieces of the window tests and the whole-program runs: scripted dialogs,
+// recording handlers and a fixture that runs each test in a fresh start-up folder holding
+// copies of data/, with its own profile folder and a neutral locale. Only in test
+// programs built with the app library (DM_TESTS_WITH_WIDGETS).
+
+#if defined(DM_TESTS_WITH_WIDGETS)
 
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -25,7 +29,8 @@
 namespace dm::test {
 
 // Answers every box and dialog from a script and records what was asked. With Hold()
-// a box stays "open" (a nested event loop) until CloseAll(), as a user who leaves it be.
+// (every box) or holdIf (the boxes it picks) a box stays "open" (a nested event loop)
+// until CloseAll(), as a user who leaves it be. Window thread only.
 class ScriptedDialogs : public DialogProvider {
   public:
     bool ShowBox(QWidget* parent, const BoxRequest& request) override;
@@ -43,12 +48,19 @@ class ScriptedDialogs : public DialogProvider {
     std::deque<FileAnswer> fileAnswers;  // none left or an empty path: Cancel
     // Called with each dialog run, while it is "open".
     std::function<void(QDialog&)> onDialog;
+    // Called as each box opens, before it is answered or held.
+    std::function<void(const BoxRequest&)> onBox;
+    // Called as each file dialog opens, before it is answered.
+    std::function<void(const FileRequest&)> onFileDialog;
+    // Boxes for which it returns true stay open until CloseAll().
+    std::function<bool(const BoxRequest&)> holdIf;
     int dialogsRun = 0;
     int closeAllCalls = 0;
+    int HeldBoxes() const { return static_cast<int>(openBoxes_.size()); }
 
   private:
     bool hold_ = false;
-    QEventLoop* openBox_ = nullptr;
+    std::vector<QEventLoop*> openBoxes_;  // innermost last
 };
 
 // Records the name of every handler the window forwards.
@@ -135,3 +147,5 @@ T* Find(QObject& parent, const char* name) {
 }
 
 }  // namespace dm::test
+
+#endif  // DM_TESTS_WITH_WIDGETS

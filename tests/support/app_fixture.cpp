@@ -1,4 +1,6 @@
-#include "app_fixture.h"
+#include "support/app_fixture.h"
+
+#if defined(DM_TESTS_WITH_WIDGETS)
 
 #include <QDir>
 #include <QFile>
@@ -10,11 +12,14 @@ namespace dm::test {
 
 bool ScriptedDialogs::ShowBox(QWidget* /*parent*/, const BoxRequest& request) {
     boxes.push_back(request);
-    if (hold_) {
+    if (onBox) {
+        onBox(request);
+    }
+    if (hold_ || (holdIf && holdIf(request))) {
         QEventLoop open;
-        openBox_ = &open;
+        openBoxes_.push_back(&open);
         open.exec();
-        openBox_ = nullptr;
+        openBoxes_.pop_back();
         return false;
     }
     if (request.buttons == BoxButtons::Ok || answers.empty()) {
@@ -28,6 +33,9 @@ bool ScriptedDialogs::ShowBox(QWidget* /*parent*/, const BoxRequest& request) {
 std::optional<FileAnswer> ScriptedDialogs::ShowFileDialog(QWidget* /*parent*/,
                                                           const FileRequest& request) {
     files.push_back(request);
+    if (onFileDialog) {
+        onFileDialog(request);
+    }
     if (fileAnswers.empty()) {
         return std::nullopt;
     }
@@ -49,8 +57,8 @@ int ScriptedDialogs::RunDialog(QDialog& dialog) {
 
 void ScriptedDialogs::CloseAll() {
     ++closeAllCalls;
-    if (openBox_ != nullptr) {
-        openBox_->quit();
+    for (QEventLoop* open : openBoxes_) {
+        open->quit();
     }
 }
 
@@ -170,3 +178,5 @@ QString AppFixture::IniValue(const QString& file, const QString& section,
 }
 
 }  // namespace dm::test
+
+#endif  // DM_TESTS_WITH_WIDGETS

@@ -1,0 +1,102 @@
+// A microscope that misbehaves: the program copes and stays usable.
+#include <QDir>
+#include <QFileInfo>
+
+#include "app/picture_box.h"
+#include "link/frame.h"
+#include "system/system_fixture.h"
+#include "view/picture_files.h"
+
+namespace dm::test {
+namespace {
+
+constexpr int kDownloadedMessage = 7;
+constexpr int kDirectoryCapacity = frame::kMaxDirectoryEntries;
+
+// The whole download of 64 pictures takes longer than a test should (each picture wait
+// polls in 100 ms steps), so the window is closed while it runs: that way out must end
+// the command thread in the middle of its picture loop.
+TEST_F(SystemTest, ADirectoryOfMoreThan64EntriesFillsSixtyFourRows) {
+    vm::Options options;
+    options.pictures = 2;
+    options.faults.directoryEntries = kDirectoryCapacity + 6;
+    ASSERT_NO_FATAL_FAILURE(StartConnected(options));
+    const std::size_t from = FrameCount();
+    Click("DownloadBtn");
+    ASSERT_TRUE(WaitUntil([&] { return RowCount() == kDirectoryCapacity; }));
+    EXPECT_EQ(form->State().directory.Count(), kDirectoryCapacity);
+    for (int i = 0; i < kDirectoryCapacity; ++i) {
+        EXPECT_EQ(Row(i).first(), QStringLiteral("%1.jpg").arg(i + 1, 8, 10, QLatin1Char('0')));
+    }
+
+    // Made-up entries are fetched like the stored ones.
+    const Bytes pictureRequest = Frame(frame::kPictureRequest, frame::kRequestArgumentSize);
+    ASSERT_TRUE(WaitForFrame(FrameWithWord(frame::kPictureRequest, options.pictures + 2), from))
+        << DebugState();
+    ASSERT_TRUE(WaitUntil([&] { return session->Pictures().Count() >= options.pictures + 1; }));
+
+    form->close();
+    session.reset();  // the command thread leaves its picture loop
+    const int requests = CountFrames(pictureRequest, from);
+    EXPECT_LE(requests, kDirectoryCapacity);
+    KeepRunning();
+    EXPECT_EQ(CountFrames(pictureRequest, from), requests) << "requests after the exit";
+    EXPECT_EQ(BoxesWithMessage(kDownloadedMessage), 0);
+}
+
+TEST_F(SystemTest, AStalledPictureLeavesItsRowEmptyAndTheOthersInPlace) {
+    vm::Options options;
+    options.pictures = 3;
+    options.faults.stallPayload = true;  // the first picture stops halfway
+    ASSERT_NO_FATAL_FAILURE(StartConnected(options));
+    const std::vector<vm::StoredPicture> held = microscope->Pictures();
+    const std::size_t from = FrameCount();
+    Click("DownloadBtn");
+
+    // The microscope handles its requests in order: once it logged a frame written after
+    // the first picture request, that picture has gone out stalled and the fault can end.
+    ASSERT_TRUE(WaitForFrame(FrameWithWord(frame::kPictureRequest, 1), from));
+    const std::size_t marker = FrameCount();
+    const Bytes linkStart = Frame(frame::kLinkStart);  // answered by nothing
+    session->Port().WritePort(linkStart.data(), static_cast<int32_t>(linkStart.size()));
+    ASSERT_TRUE(WaitForFrame(linkStart, marker));
+    microscope->SetFaults({});
+
+    ASSERT_TRUE(WaitUntil([&] { return BoxesWithMessage(kDownloadedMessage) == 1; }))
+        << DebugState();
+    ASSERT_TRUE(WaitUntil([&] { return ReadySet(); }));
+    ASSERT_EQ(RowCount(), 3);
+    ASSERT_EQ(session->Pictures().Count(), 3);
+    EXPECT_TRUE(session->Pictures().StreamAt(0).isEmpty());
+    for (int i = 1; i < 3; ++i) {
+        EXPECT_EQ(session->Pictures().InfoAt(i), held[i].info);
+        EXPECT_EQ(session->Pictures().StreamAt(i), held[i].jpeg);
+    }
+    EXPECT_FALSE(QFileInfo::exists(ScratchPicturePath(ScratchFolder(), held[0].info)));
+
+    // The stalled row shows nothing; the next row shows its own picture.
+    ClickRow(0);
+    EXPECT_FALSE(form->Image4()->HasPicture());
+    ClickRow(1);
+    EXPECT_TRUE(SamePixels(form->Image4()->Picture(),
+                           LoadScratchPicture(ScratchPicturePath(ScratchFolder(), held[1].info))));
+    for (const BoxRequest& box : dialogs.boxes) {
+        EXPECT_NE(box.icon, BoxIcon::Error) << box.text.toStdString();
+    }
+}
+
+TEST_F(SystemTest, GarbageBetweenFramesDoesNotDisturbADownload) {
+    vm::Options options;
+    options.pictures = 3;
+    options.faults.garbageBetweenFrames = true;
+    ASSERT_NO_FATAL_FAILURE(StartConnected(options));
+    ASSERT_NO_FATAL_FAILURE(DownloadAll());
+    ASSERT_EQ(RowCount(), 3);
+    const std::vector<vm::StoredPicture> held = microscope->Pictures();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(session->Pictures().StreamAt(i), held[i].jpeg) << "picture " << i;
+    }
+}
+
+}  // namespace
+}  // namespace dm::test
