@@ -10,8 +10,9 @@ namespace dm {
 
 namespace {
 
-// A frame is looked at only once one byte more than a bare header is buffered.
-constexpr uint32_t kDispatchThreshold = frame::kHeaderSize + 1;
+// A frame is looked at as soon as its header is buffered: a probe reply is a bare header,
+// and the microscope sends nothing after it until it is spoken to again.
+constexpr uint32_t kDispatchThreshold = frame::kHeaderSize;
 
 // The loop polls the byte count this many times in a row before it sleeps.
 constexpr int kIdlePassesBeforeSleep = 1000;

@@ -33,8 +33,7 @@ class TDataProcThread : public QThread {
     ~TDataProcThread() override;
 
     // Handles the frame at the front of the receive buffer. True when it consumed bytes,
-    // false when fewer than 5 bytes were buffered (a lone 4-byte frame waits for one
-    // more byte behind it).
+    // false when less than a whole header was buffered.
     bool DispatchFrame();
 
     // True once at least n bytes are buffered. Gives up after about 5 s in which no new

@@ -9,16 +9,16 @@ namespace {
 
 using FrameDispatch = InboundTest;
 
-TEST_F(FrameDispatch, AFourByteFrameWaitsForOneMoreByte) {
-    Feed(kProbeReplyFrame);
-    EXPECT_FALSE(thread.DispatchFrame());
-    EXPECT_EQ(buffer->Count(), 4u);
+TEST_F(FrameDispatch, ABareHeaderIsHandledWithoutWaitingForMoreBytes) {
+    Feed({0xF8, 0x91, 0x00});
+    EXPECT_FALSE(thread.DispatchFrame()) << "three bytes are no header yet";
     EXPECT_FALSE(state.probeReply.load());
 
     Feed({0x00});
     EXPECT_TRUE(thread.DispatchFrame());
     EXPECT_TRUE(state.probeReply.load());
-    EXPECT_EQ(buffer->Count(), 1u);
+    EXPECT_EQ(buffer->Count(), 0u);
+    EXPECT_FALSE(thread.DispatchFrame());
 }
 
 TEST_F(FrameDispatch, ResynchronisesByteByByteOntoAKnownHeader) {
