@@ -190,8 +190,15 @@ void TForm1::AddRow(const PictureRow& row) {
 
 void TForm1::RemoveRow(int row) {
     bridge_.Run([this, row] {
-        if (row >= 0 && row < listView1_->topLevelItemCount()) {
-            delete listView1_->takeTopLevelItem(row);
+        if (row < 0 || row >= listView1_->topLevelItemCount()) {
+            return;
+        }
+        // The list would pass the selection on to a neighbour, whose picture is not the one
+        // on show; a deleted row leaves nothing selected.
+        const bool wasSelected = listView1_->topLevelItem(row)->isSelected();
+        delete listView1_->takeTopLevelItem(row);
+        if (wasSelected) {
+            listView1_->clearSelection();
         }
     });
 }
