@@ -84,8 +84,10 @@ std::optional<OpenPictureChoice> TForm1::ChooseUploadPicture() {
 std::optional<QString> TForm1::ChooseSnapshotFile(const QString& name) {
     return bridge_.Call<std::optional<QString>>(
         [this, name]() -> std::optional<QString> {
-            const auto answer =
-                ShowFileDialogNow({FileDialogMode::Save, kPictureFilters, QString(), name});
+            // The snapshot is written as JPEG whatever the name: a name typed without an
+            // extension gets ".jpg", as the single save does.
+            const auto answer = ShowFileDialogNow(
+                {FileDialogMode::Save, kPictureFilters, QString::fromLatin1(kJpegSuffix), name});
             return answer ? std::optional<QString>(answer->path) : std::nullopt;
         },
         std::nullopt);

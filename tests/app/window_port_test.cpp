@@ -180,7 +180,7 @@ TEST_F(WindowPortTest, BoxesAndDialogsCarryTheirCaptionsFiltersAndAnswers) {
 
     EXPECT_EQ(dialogs.files[1].mode, FileDialogMode::Save);
     EXPECT_EQ(dialogs.files[1].fileName, QStringLiteral("P2024_1.jpg"));
-    EXPECT_TRUE(dialogs.files[1].defaultSuffix.isEmpty());
+    EXPECT_EQ(dialogs.files[1].defaultSuffix, QStringLiteral("jpg"));
     EXPECT_EQ(snapshot, QStringLiteral("/pictures/P2024_1.jpg"));
 
     EXPECT_EQ(dialogs.files[2].mode, FileDialogMode::Save);
