@@ -64,6 +64,11 @@ void DeviceControl::UploadBtnClick() {
 }
 
 void DeviceControl::CameraBtnClick() {
+    // A snapshot turns the camera on again when it ends: switching it off meanwhile would
+    // leave it streaming while the window takes it for off, and the next click dead.
+    if (state_.snapshotInProgress.load(std::memory_order_relaxed)) {
+        return;
+    }
     if (!state_.cameraOn.load(std::memory_order_relaxed)) {
         thread_.StoreCode(command::kCameraOn);
         state_.liveView.store(true, std::memory_order_relaxed);

@@ -134,6 +134,25 @@ TEST_F(CameraTest, SnapshotClickStopsTheStreamAndStartsTheFinishingMachine) {
                                                          "SetEnabled SnapShotBtn off"}));
 }
 
+TEST_F(CameraTest, CameraClickDuringASnapshotIsIgnored) {
+    control_.SetSnapshotStarter([] {});
+    control_.CameraBtnClick();
+    ASSERT_TRUE(window_.WaitForCall("SetEnabled CameraBtn on", 5s));  // streaming
+    control_.SnapShotBtnClick();
+    ASSERT_TRUE(port_.WaitForWrites(2, 5s));
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+    window_.ClearCalls();
+    control_.CameraBtnClick();  // before the finishing machine restarts the camera
+    EXPECT_TRUE(state_.cameraOn.load()) << "the snapshot turns the camera on again";
+    EXPECT_TRUE(window_.Calls().empty());
+    EXPECT_EQ(state_.pendingCommand.load(), 0);
+    EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 29 00 00", "F8 2A 00 00"}));
+
+    state_.snapshotInProgress = false;  // the camera runs again: the next click stops it
+    control_.CameraBtnClick();
+    EXPECT_FALSE(state_.cameraOn.load());
+}
+
 TEST_F(CameraTest, DownloadAndUploadButtonsSteerAndRequest) {
     state_.liveView = true;
     AnswerDownloads({});
