@@ -36,6 +36,11 @@ void DeviceControl::SetSnapshotStarter(std::function<void()> startSnapshot) {
 
 // Connects or disconnects by the port-open flag: after a search the two agree.
 void DeviceControl::ConnectBtnClick() {
+    // The search opens and closes ports itself: a click meanwhile would close the port it
+    // is probing, and the search would report a microscope behind a closed port.
+    if (state_.pendingCommand.load(std::memory_order_acquire) == command::kPortSearch) {
+        return;
+    }
     if (port_.IsOpen()) {
         Disconnect();
     } else {

@@ -57,6 +57,21 @@ TEST_F(ConnectionTest, NoMicroscopeIsAnErrorAndButtonsStayAsTheyWere) {
     EXPECT_FALSE(port_.IsOpen());
 }
 
+TEST_F(ConnectionTest, ClicksDuringTheSearchAreIgnored) {
+    window_.SetMessage(14, "Found");
+    port_.SetOpenablePorts({0});
+    AnswerProbesOn(0);
+    control_.ConnectBtnClick();
+    ASSERT_TRUE(port_.WaitForWrites(1, 5s));  // the probe: port 0 is open and being tried
+    control_.ConnectBtnClick();               // a double click
+    control_.ConnectBtnClick();
+    ASSERT_TRUE(thread_.WaitUntilIdle(20s));
+    EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 31 00 00", "F8 11 00 00"}));
+    EXPECT_TRUE(port_.IsOpen());
+    EXPECT_TRUE(window_.Connected());
+    EXPECT_FALSE(window_.WaitForCall("ApplyButtonSet Disconnected", 0ms));
+}
+
 TEST_F(ConnectionTest, DisconnectWritesItsFrameThenClosesOnTheWindowThread) {
     port_.SetOpenablePorts({5});
     ASSERT_TRUE(port_.OpenPort(5, 3));
