@@ -151,7 +151,12 @@ void DeviceControl::Timer3Timer() {
         return;
     }
     if (!state_.snapshotInProgress.load(std::memory_order_relaxed)) {
-        thread_.StoreCode(command::kCameraOn);
+        // Only into an empty slot: a key handler that blocked the window thread leaves this
+        // tick overdue, and it must not replace the key's code before the command thread
+        // has read it. The next tick restarts the camera after the key.
+        uint16_t empty = command::kNone;
+        state_.pendingCommand.compare_exchange_strong(empty, command::kCameraOn,
+                                                      std::memory_order_acq_rel);
     }
     thread_.Resume();
 }

@@ -132,6 +132,23 @@ TEST_F(CameraTest, Timer3DoesNothingWithCameraOffAndNoKeepAliveDuringSnapshot) {
     EXPECT_TRUE(port_.Writes().empty());
 }
 
+TEST_F(CameraTest, Timer3LeavesAKeyCodeNotYetReadInPlace) {
+    state_.cameraOn = true;
+    // A key handler stored its code and the command thread has not read it yet.
+    state_.pendingCommand = command::KeyCode(8);
+    control_.Timer3Timer();
+    ASSERT_TRUE(port_.WaitForWrites(1, 5s));
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+    EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 48 00 00"}));
+
+    control_.Timer3Timer();  // the slot is empty again: the camera restarts
+    ASSERT_TRUE(port_.WaitForWrites(2, 5s));
+    EXPECT_EQ(port_.WrittenHex().back(), "F8 29 00 00");
+    state_.cameraOn = false;
+    thread_.StoreCode(command::kCameraOffSignal);
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+}
+
 TEST_F(CameraTest, SnapshotClickStopsTheStreamAndStartsTheFinishingMachine) {
     int starts = 0;
     control_.SetSnapshotStarter([&] { ++starts; });
