@@ -84,8 +84,10 @@ std::optional<OpenPictureChoice> TForm1::ChooseUploadPicture() {
 std::optional<QString> TForm1::ChooseSnapshotFile(const QString& name) {
     return bridge_.Call<std::optional<QString>>(
         [this, name]() -> std::optional<QString> {
-            const auto answer =
-                ShowFileDialogNow({FileDialogMode::Save, kPictureFilters, QString(), name});
+            // The snapshot is written as JPEG whatever the name: a name typed without an
+            // extension gets ".jpg", as the single save does.
+            const auto answer = ShowFileDialogNow(
+                {FileDialogMode::Save, kPictureFilters, QString::fromLatin1(kJpegSuffix), name});
             return answer ? std::optional<QString>(answer->path) : std::nullopt;
         },
         std::nullopt);
@@ -190,8 +192,15 @@ void TForm1::AddRow(const PictureRow& row) {
 
 void TForm1::RemoveRow(int row) {
     bridge_.Run([this, row] {
-        if (row >= 0 && row < listView1_->topLevelItemCount()) {
-            delete listView1_->takeTopLevelItem(row);
+        if (row < 0 || row >= listView1_->topLevelItemCount()) {
+            return;
+        }
+        // The list would pass the selection on to a neighbour, whose picture is not the one
+        // on show; a deleted row leaves nothing selected.
+        const bool wasSelected = listView1_->topLevelItem(row)->isSelected();
+        delete listView1_->takeTopLevelItem(row);
+        if (wasSelected) {
+            listView1_->clearSelection();
         }
     });
 }

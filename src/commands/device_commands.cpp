@@ -106,8 +106,9 @@ void DeviceCommands::DeleteSelected() {
     // A row without a record (nothing downloaded yet) still names its own picture.
     const uint32_t info =
         row < pictures_.Count() ? pictures_.InfoAt(row) : state_.directory.Entry(row).info;
-    const QString question =
-        FormatCatalogueMessage(window_.Message(message::kDeleteOneQuestion), info);
+    // The question names the picture as the list does: its number, not the zoom code with it.
+    const QString question = FormatCatalogueMessage(window_.Message(message::kDeleteOneQuestion),
+                                                    frame::PictureNumber(info));
     if (!window_.AskOkCancel(question)) {
         return;
     }

@@ -36,6 +36,11 @@ void DeviceControl::SetSnapshotStarter(std::function<void()> startSnapshot) {
 
 // Connects or disconnects by the port-open flag: after a search the two agree.
 void DeviceControl::ConnectBtnClick() {
+    // The search opens and closes ports itself: a click meanwhile would close the port it
+    // is probing, and the search would report a microscope behind a closed port.
+    if (state_.pendingCommand.load(std::memory_order_acquire) == command::kPortSearch) {
+        return;
+    }
     if (port_.IsOpen()) {
         Disconnect();
     } else {
@@ -64,6 +69,11 @@ void DeviceControl::UploadBtnClick() {
 }
 
 void DeviceControl::CameraBtnClick() {
+    // A snapshot turns the camera on again when it ends: switching it off meanwhile would
+    // leave it streaming while the window takes it for off, and the next click dead.
+    if (state_.snapshotInProgress.load(std::memory_order_relaxed)) {
+        return;
+    }
     if (!state_.cameraOn.load(std::memory_order_relaxed)) {
         thread_.StoreCode(command::kCameraOn);
         state_.liveView.store(true, std::memory_order_relaxed);
@@ -136,20 +146,19 @@ void DeviceControl::SendKeyWithCameraStopped(int key) {
     SendKey(key);
 }
 
-// Only an idle thread is given the camera command: a request made just before (the key
-// of a camera-stopping button) may not have been picked up yet and must not be replaced.
-// The window thread alone starts commands, so the thread cannot turn busy in between.
 void DeviceControl::Timer3Timer() {
     if (!state_.cameraOn.load(std::memory_order_relaxed)) {
         return;
     }
-    if (state_.snapshotInProgress.load(std::memory_order_relaxed)) {
-        thread_.Resume();
-        return;
+    if (!state_.snapshotInProgress.load(std::memory_order_relaxed)) {
+        // Only into an empty slot: a key handler that blocked the window thread leaves this
+        // tick overdue, and it must not replace the key's code before the command thread
+        // has read it. The next tick restarts the camera after the key.
+        uint16_t empty = command::kNone;
+        state_.pendingCommand.compare_exchange_strong(empty, command::kCameraOn,
+                                                      std::memory_order_acq_rel);
     }
-    if (thread_.IsIdle()) {
-        thread_.RequestCommand(command::kCameraOn);
-    }
+    thread_.Resume();
 }
 
 }  // namespace dm

@@ -18,13 +18,21 @@ constexpr int kJpegFilter = 1;         // the open dialog's first filter; the se
 constexpr int kMaxUploadSize = 65535;  // exclusive: the size must fit the length field
 constexpr int kPercent = 100;
 
-QImage LoadUploadFile(const OpenPictureChoice& choice) {
-    if (choice.filterIndex == kJpegFilter) {
-        return DecodeJpegFile(choice.path);
-    }
+QImage LoadBitmapFile(const QString& path) {
     QImage bitmap;
-    bitmap.load(choice.path, "BMP");
+    bitmap.load(path, "BMP");
     return bitmap;
+}
+
+// The filter tells what the user looked for, not what the file is: a name typed into the
+// dialog may be of the other kind, so that kind is tried next.
+QImage LoadUploadFile(const OpenPictureChoice& choice) {
+    const bool jpegFirst = choice.filterIndex == kJpegFilter;
+    const QImage first = jpegFirst ? DecodeJpegFile(choice.path) : LoadBitmapFile(choice.path);
+    if (!first.isNull()) {
+        return first;
+    }
+    return jpegFirst ? LoadBitmapFile(choice.path) : DecodeJpegFile(choice.path);
 }
 
 }  // namespace

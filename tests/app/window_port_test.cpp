@@ -111,6 +111,24 @@ TEST_F(WindowPortTest, SelectedRowIsTheListSelection) {
     EXPECT_EQ(selected, 1);
 }
 
+// The list must not hand the selection to a neighbour of a deleted row: that row's
+// picture is not the one on show, and Save or Delete would act on it unasked.
+TEST_F(WindowPortTest, RemovingTheSelectedRowLeavesNoRowSelected) {
+    for (const char* name : {"00000001.jpg", "00000002.jpg", "00000003.jpg"}) {
+        form->AddRow({QString::fromLatin1(name), QStringLiteral("1"), QStringLiteral("1")});
+    }
+    auto* list = Find<QTreeWidget>(*form, "ListView1");
+    list->setCurrentItem(list->topLevelItem(1));  // what a click does
+    ASSERT_EQ(form->SelectedRow(), 1);
+    form->RemoveRow(1);
+    EXPECT_EQ(form->SelectedRow(), -1);
+    EXPECT_EQ(list->topLevelItemCount(), 2);
+
+    list->setCurrentItem(list->topLevelItem(0));
+    form->RemoveRow(1);  // another row: the selection stays where it was
+    EXPECT_EQ(form->SelectedRow(), 0);
+}
+
 TEST_F(WindowPortTest, BoxesAndDialogsCarryTheirCaptionsFiltersAndAnswers) {
     dialogs.QueueAnswer(false);
     dialogs.QueueAnswer(true);
@@ -162,7 +180,7 @@ TEST_F(WindowPortTest, BoxesAndDialogsCarryTheirCaptionsFiltersAndAnswers) {
 
     EXPECT_EQ(dialogs.files[1].mode, FileDialogMode::Save);
     EXPECT_EQ(dialogs.files[1].fileName, QStringLiteral("P2024_1.jpg"));
-    EXPECT_TRUE(dialogs.files[1].defaultSuffix.isEmpty());
+    EXPECT_EQ(dialogs.files[1].defaultSuffix, QStringLiteral("jpg"));
     EXPECT_EQ(snapshot, QStringLiteral("/pictures/P2024_1.jpg"));
 
     EXPECT_EQ(dialogs.files[2].mode, FileDialogMode::Save);

@@ -57,6 +57,21 @@ TEST_F(ConnectionTest, NoMicroscopeIsAnErrorAndButtonsStayAsTheyWere) {
     EXPECT_FALSE(port_.IsOpen());
 }
 
+TEST_F(ConnectionTest, ClicksDuringTheSearchAreIgnored) {
+    window_.SetMessage(14, "Found");
+    port_.SetOpenablePorts({0});
+    AnswerProbesOn(0);
+    control_.ConnectBtnClick();
+    ASSERT_TRUE(port_.WaitForWrites(1, 5s));  // the probe: port 0 is open and being tried
+    control_.ConnectBtnClick();               // a double click
+    control_.ConnectBtnClick();
+    ASSERT_TRUE(thread_.WaitUntilIdle(20s));
+    EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 31 00 00", "F8 11 00 00"}));
+    EXPECT_TRUE(port_.IsOpen());
+    EXPECT_TRUE(window_.Connected());
+    EXPECT_FALSE(window_.WaitForCall("ApplyButtonSet Disconnected", 0ms));
+}
+
 TEST_F(ConnectionTest, DisconnectWritesItsFrameThenClosesOnTheWindowThread) {
     port_.SetOpenablePorts({5});
     ASSERT_TRUE(port_.OpenPort(5, 3));
@@ -132,6 +147,23 @@ TEST_F(CameraTest, Timer3DoesNothingWithCameraOffAndNoKeepAliveDuringSnapshot) {
     EXPECT_TRUE(port_.Writes().empty());
 }
 
+TEST_F(CameraTest, Timer3LeavesAKeyCodeNotYetReadInPlace) {
+    state_.cameraOn = true;
+    // A key handler stored its code and the command thread has not read it yet.
+    state_.pendingCommand = command::KeyCode(8);
+    control_.Timer3Timer();
+    ASSERT_TRUE(port_.WaitForWrites(1, 5s));
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+    EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 48 00 00"}));
+
+    control_.Timer3Timer();  // the slot is empty again: the camera restarts
+    ASSERT_TRUE(port_.WaitForWrites(2, 5s));
+    EXPECT_EQ(port_.WrittenHex().back(), "F8 29 00 00");
+    state_.cameraOn = false;
+    thread_.StoreCode(command::kCameraOffSignal);
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+}
+
 TEST_F(CameraTest, SnapshotClickStopsTheStreamAndStartsTheFinishingMachine) {
     int starts = 0;
     control_.SetSnapshotStarter([&] { ++starts; });
@@ -147,6 +179,25 @@ TEST_F(CameraTest, SnapshotClickStopsTheStreamAndStartsTheFinishingMachine) {
     EXPECT_EQ(port_.WrittenHex().back(), "F8 2A 00 00");
     EXPECT_EQ(window_.Calls(), (std::vector<std::string>{"SetCameraGlyph Camera-On.bmp",
                                                          "SetEnabled SnapShotBtn off"}));
+}
+
+TEST_F(CameraTest, CameraClickDuringASnapshotIsIgnored) {
+    control_.SetSnapshotStarter([] {});
+    control_.CameraBtnClick();
+    ASSERT_TRUE(window_.WaitForCall("SetEnabled CameraBtn on", 5s));  // streaming
+    control_.SnapShotBtnClick();
+    ASSERT_TRUE(port_.WaitForWrites(2, 5s));
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+    window_.ClearCalls();
+    control_.CameraBtnClick();  // before the finishing machine restarts the camera
+    EXPECT_TRUE(state_.cameraOn.load()) << "the snapshot turns the camera on again";
+    EXPECT_TRUE(window_.Calls().empty());
+    EXPECT_EQ(state_.pendingCommand.load(), 0);
+    EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 29 00 00", "F8 2A 00 00"}));
+
+    state_.snapshotInProgress = false;  // the camera runs again: the next click stops it
+    control_.CameraBtnClick();
+    EXPECT_FALSE(state_.cameraOn.load());
 }
 
 TEST_F(CameraTest, DownloadAndUploadButtonsSteerAndRequest) {

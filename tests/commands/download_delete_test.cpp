@@ -139,12 +139,12 @@ class DeleteTest : public CommandTest {
     std::vector<DirectoryEntry> entries_;
 };
 
-TEST_F(DeleteTest, DeletingRowZeroSendsItsWholeInfoWordAndShiftsTheDirectory) {
+TEST_F(DeleteTest, DeletingRowZeroAsksByNumberSendsTheWholeInfoWordAndShiftsTheDirectory) {
     window_.SetMessage(13, "Delete %d?");
     window_.SetSelectedRow(0);
     Run(command::kDeleteSelected);
     EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 23 04 00 0C 00 00 05"}));
-    EXPECT_TRUE(Contains(window_.Calls(), "AskOkCancel Delete 83886092?"));
+    EXPECT_TRUE(Contains(window_.Calls(), "AskOkCancel Delete 12?"));
     EXPECT_TRUE(Contains(window_.Calls(), "RemoveRow 0"));
     EXPECT_EQ(pictures_.Count(), 2);
     EXPECT_EQ(pictures_.InfoAt(0), entries_[1].info);

@@ -6,6 +6,7 @@
 #include "commands/upload_picture.h"
 #include "link/frame.h"
 #include "view/jpeg_codec.h"
+#include "view/picture_files.h"
 
 namespace dm::test {
 namespace {
@@ -105,6 +106,27 @@ TEST_F(UploadTest, BitmapFileIsFittedPreviewedAndSent) {
     EXPECT_GT(qGray(sent.pixel(160, 120)), 220);  // the picture itself
     EXPECT_EQ(window_.Calls().back(), "SetEnabled CameraBtn on");
     EXPECT_EQ(state_.transferStatus.load(), kTransferDone);
+}
+
+TEST_F(UploadTest, FileOfTheKindTheFilterDoesNotNameIsStillSent) {
+    const QString bitmap = scratch_.filePath("typed.bmp");
+    ASSERT_TRUE(Solid(320, 240, Qt::white).save(bitmap, "BMP"));
+    const QString jpeg = scratch_.filePath("typed.jpg");
+    ASSERT_TRUE(SaveJpegFile(Solid(320, 240, Qt::white), jpeg, kDefaultJpegQuality));
+    window_.QueueUploadChoice(OpenPictureChoice{bitmap, 1});  // JPEG filter, BMP file
+    Run(command::kUpload, 60s);
+    window_.QueueUploadChoice(OpenPictureChoice{jpeg, 2});  // bitmap filter, JPEG file
+    Run(command::kUpload, 60s);
+
+    const auto calls = window_.Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "ShowPreview 320x240"), 2);
+    const auto writes = port_.Writes();
+    EXPECT_EQ(std::count_if(writes.begin(), writes.end(),
+                            [](const Bytes& w) {
+                                return w.size() == 4 && w[0] == frame::kLead &&
+                                       w[1] == frame::kUpload;
+                            }),
+              2);
 }
 
 TEST_F(UploadTest, UnreadableFileIsAnErrorAndNothingIsSent) {
