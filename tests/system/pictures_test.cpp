@@ -168,9 +168,10 @@ TEST_F(PicturesTest, DeleteOneSendsTheInfoWordAndRemovesRowAndScratchPicture) {
               std::vector<std::string>{Hex(FrameWithWord(frame::kDeleteRequest, info))});
     const BoxRequest& question = dialogs.boxes.back();
     EXPECT_EQ(question.buttons, BoxButtons::OkCancel);
+    // The question names the picture by the number its row shows.
     EXPECT_EQ(question.text,
               form->Message(kDeleteOneQuestion)
-                  .replace(QStringLiteral("%d"), QString::number(static_cast<int32_t>(info))));
+                  .replace(QStringLiteral("%d"), QString::number(frame::PictureNumber(info))));
     EXPECT_EQ(Row(0).first(), ListName(held[0].info));
     EXPECT_EQ(Row(1).first(), ListName(held[2].info)) << "the rows below moved up";
     EXPECT_FALSE(QFileInfo::exists(Scratch(info)));
