@@ -181,7 +181,11 @@ void TForm1::SetCameraGlyph(const QString& fileName) {
 }
 
 void TForm1::ClearRows() {
-    bridge_.Run([this] { listView1_->clear(); });
+    // The pictures are gone: the browse view no longer shows one of them.
+    bridge_.Run([this] {
+        listView1_->clear();
+        image4_->ClearPicture();
+    });
 }
 
 void TForm1::AddRow(const PictureRow& row) {
@@ -201,6 +205,7 @@ void TForm1::RemoveRow(int row) {
         delete listView1_->takeTopLevelItem(row);
         if (wasSelected) {
             listView1_->clearSelection();
+            image4_->ClearPicture();  // it showed the picture just deleted
         }
     });
 }

@@ -19,6 +19,7 @@ void DeviceCommands::PortSearch() {
         if (!thread_.StopRequested()) {
             window_.ShowError(window_.Message(message::kNoMicroscope));
         }
+        window_.SetProgress(0);  // the search's progress means nothing once it failed
         return;
     }
     // Only once the user has closed the box: the microscope starts talking after it.

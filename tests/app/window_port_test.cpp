@@ -129,6 +129,27 @@ TEST_F(WindowPortTest, RemovingTheSelectedRowLeavesNoRowSelected) {
     EXPECT_EQ(form->SelectedRow(), 0);
 }
 
+// A deleted picture does not stay on show in the browse view.
+TEST_F(WindowPortTest, DeletedPicturesLeaveTheBrowseView) {
+    QImage shown(320, 240, QImage::Format_RGB32);
+    shown.fill(Qt::darkCyan);
+    for (const char* name : {"00000001.jpg", "00000002.jpg"}) {
+        form->AddRow({QString::fromLatin1(name), QStringLiteral("1"), QStringLiteral("1")});
+    }
+    auto* list = Find<QTreeWidget>(*form, "ListView1");
+    list->setCurrentItem(list->topLevelItem(0));
+    form->ShowBrowsePicture(shown);
+    form->RemoveRow(1);
+    EXPECT_TRUE(form->Image4()->HasPicture()) << "another row went; the picture stays";
+    form->RemoveRow(0);
+    EXPECT_FALSE(form->Image4()->HasPicture());
+
+    form->AddRow({QStringLiteral("00000003.jpg"), QStringLiteral("1"), QStringLiteral("1")});
+    form->ShowBrowsePicture(shown);
+    form->ClearRows();
+    EXPECT_FALSE(form->Image4()->HasPicture());
+}
+
 TEST_F(WindowPortTest, BoxesAndDialogsCarryTheirCaptionsFiltersAndAnswers) {
     dialogs.QueueAnswer(false);
     dialogs.QueueAnswer(true);

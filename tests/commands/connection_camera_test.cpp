@@ -50,8 +50,13 @@ TEST_F(ConnectionTest, NoMicroscopeIsAnErrorAndButtonsStayAsTheyWere) {
     control_.ConnectBtnClick();
     ASSERT_TRUE(thread_.WaitUntilIdle(20s));
     EXPECT_EQ(port_.OpenAttempts().size(), 256U);
-    EXPECT_EQ(window_.ProgressValues().back(), 127);
-    EXPECT_EQ(window_.Calls().back(), "ShowError Nothing found");
+    const std::vector<int> progress = window_.ProgressValues();
+    ASSERT_EQ(progress.size(), 257U);
+    EXPECT_EQ(progress[255], 127) << "port 255";
+    EXPECT_EQ(progress.back(), 0) << "the bar is emptied once the search failed";
+    const auto calls = window_.Calls();
+    ASSERT_GE(calls.size(), 2U);
+    EXPECT_EQ(calls[calls.size() - 2], "ShowError Nothing found");
     EXPECT_FALSE(window_.WaitForCall("ApplyButtonSet", 0ms));
     EXPECT_FALSE(window_.Connected());
     EXPECT_FALSE(port_.IsOpen());

@@ -109,11 +109,15 @@ TEST_F(ConnectionTest, ASearchWithoutMicroscopeReportsMessage15AndChangesNoButto
 
     EXPECT_EQ(dialogs.boxes.back().icon, BoxIcon::Error);
     EXPECT_EQ(dialogs.boxes.size(), 1u);
+    // One value per port, then 0 once the box was closed.
+    ASSERT_TRUE(WaitUntil([&] {
+        return observed->ProgressValues().size() == static_cast<std::size_t>(kPortNumbers) + 1;
+    }));
     const std::vector<int> progress = observed->ProgressValues();
-    ASSERT_EQ(progress.size(), static_cast<std::size_t>(kPortNumbers));
     for (int n = 0; n < kPortNumbers; ++n) {
         EXPECT_EQ(progress[n], n / 2) << "port " << n;
     }
+    EXPECT_EQ(progress.back(), 0);
     for (const auto& port : silentPorts) {
         EXPECT_EQ(Hex(port->Received()), Hex(kProbe));
         EXPECT_FALSE(port->HeldByProgram());
