@@ -62,8 +62,8 @@ void DeviceSession::Attach() {
     // The live view control starts out showing what start-up drew on it.
     surface_.DrawUnscaled(form_.Image3()->Picture());
 
-    commands_ = std::make_unique<DeviceCommands>(state, port_, form_, pictures_, *cmdThread_,
-                                                 scratch);
+    commands_ =
+        std::make_unique<DeviceCommands>(state, port_, form_, pictures_, *cmdThread_, scratch);
     commands_->Register(*cmdThread_);
     zoom_ = std::make_unique<DigitalZoom>(surface_, form_, scratch);
     downloadFinisher_ = std::make_unique<DownloadFinisher>(state, form_, pictures_, *zoom_);
@@ -104,28 +104,72 @@ void DeviceSession::RequestCommand(uint16_t code) {
     }
 }
 
-void DeviceSession::ConnectBtnClick() { ToControl(&DeviceControl::ConnectBtnClick); }
-void DeviceSession::DownloadBtnClick() { ToControl(&DeviceControl::DownloadBtnClick); }
-void DeviceSession::UploadBtnClick() { ToControl(&DeviceControl::UploadBtnClick); }
-void DeviceSession::CameraBtnClick() { ToControl(&DeviceControl::CameraBtnClick); }
-void DeviceSession::SnapShotBtnClick() { ToControl(&DeviceControl::SnapShotBtnClick); }
-void DeviceSession::UpBtnClick() { ToControl(&DeviceControl::UpBtnClick); }
-void DeviceSession::LeftBtnClick() { ToControl(&DeviceControl::LeftBtnClick); }
-void DeviceSession::CentralBtnClick() { ToControl(&DeviceControl::CentralBtnClick); }
-void DeviceSession::RightBtnClick() { ToControl(&DeviceControl::RightBtnClick); }
-void DeviceSession::DownBtnClick() { ToControl(&DeviceControl::DownBtnClick); }
-void DeviceSession::ZoomOutBtnClick() { ToControl(&DeviceControl::ZoomOutBtnClick); }
-void DeviceSession::LockBtnClick() { ToControl(&DeviceControl::LockBtnClick); }
-void DeviceSession::ZoomInBtnClick() { ToControl(&DeviceControl::ZoomInBtnClick); }
-void DeviceSession::ListView1Click() { ToBrowser(&PictureBrowser::ListView1Click); }
-void DeviceSession::CheckBox1Click() { ToBrowser(&PictureBrowser::CheckBox1Click); }
-void DeviceSession::CheckBox2Click() { ToBrowser(&PictureBrowser::CheckBox2Click); }
-void DeviceSession::SaveBtnClick() { ToBrowser(&PictureBrowser::SaveBtnClick); }
-void DeviceSession::SaveAllBtnClick() { ToBrowser(&PictureBrowser::SaveAllBtnClick); }
-void DeviceSession::DelBtnClick() { RequestCommand(command::kDeleteSelected); }
-void DeviceSession::Delete1Click() { RequestCommand(command::kDeleteSelected); }
-void DeviceSession::DelAllBtnClick() { RequestCommand(command::kDeleteAll); }
-void DeviceSession::Timer3Timer() { ToControl(&DeviceControl::Timer3Timer); }
+void DeviceSession::ConnectBtnClick() {
+    ToControl(&DeviceControl::ConnectBtnClick);
+}
+void DeviceSession::DownloadBtnClick() {
+    ToControl(&DeviceControl::DownloadBtnClick);
+}
+void DeviceSession::UploadBtnClick() {
+    ToControl(&DeviceControl::UploadBtnClick);
+}
+void DeviceSession::CameraBtnClick() {
+    ToControl(&DeviceControl::CameraBtnClick);
+}
+void DeviceSession::SnapShotBtnClick() {
+    ToControl(&DeviceControl::SnapShotBtnClick);
+}
+void DeviceSession::UpBtnClick() {
+    ToControl(&DeviceControl::UpBtnClick);
+}
+void DeviceSession::LeftBtnClick() {
+    ToControl(&DeviceControl::LeftBtnClick);
+}
+void DeviceSession::CentralBtnClick() {
+    ToControl(&DeviceControl::CentralBtnClick);
+}
+void DeviceSession::RightBtnClick() {
+    ToControl(&DeviceControl::RightBtnClick);
+}
+void DeviceSession::DownBtnClick() {
+    ToControl(&DeviceControl::DownBtnClick);
+}
+void DeviceSession::ZoomOutBtnClick() {
+    ToControl(&DeviceControl::ZoomOutBtnClick);
+}
+void DeviceSession::LockBtnClick() {
+    ToControl(&DeviceControl::LockBtnClick);
+}
+void DeviceSession::ZoomInBtnClick() {
+    ToControl(&DeviceControl::ZoomInBtnClick);
+}
+void DeviceSession::ListView1Click() {
+    ToBrowser(&PictureBrowser::ListView1Click);
+}
+void DeviceSession::CheckBox1Click() {
+    ToBrowser(&PictureBrowser::CheckBox1Click);
+}
+void DeviceSession::CheckBox2Click() {
+    ToBrowser(&PictureBrowser::CheckBox2Click);
+}
+void DeviceSession::SaveBtnClick() {
+    ToBrowser(&PictureBrowser::SaveBtnClick);
+}
+void DeviceSession::SaveAllBtnClick() {
+    ToBrowser(&PictureBrowser::SaveAllBtnClick);
+}
+void DeviceSession::DelBtnClick() {
+    RequestCommand(command::kDeleteSelected);
+}
+void DeviceSession::Delete1Click() {
+    RequestCommand(command::kDeleteSelected);
+}
+void DeviceSession::DelAllBtnClick() {
+    RequestCommand(command::kDeleteAll);
+}
+void DeviceSession::Timer3Timer() {
+    ToControl(&DeviceControl::Timer3Timer);
+}
 
 // Every 20 ms: the next live frame, the serial poll, one step of snapshot finishing.
 void DeviceSession::Timer1Timer() {

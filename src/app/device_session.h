@@ -32,7 +32,7 @@ class SnapshotFinisher;
 class PictureBrowser;
 
 class DeviceSession : public DeviceButtonHandlers {
-public:
+  public:
     // port is where the link opens its ports; the default asks the machine's port table.
     explicit DeviceSession(TForm1& form,
                            SerialPort::PortTableSource portTable = &PortTable::FromSystem);
@@ -74,7 +74,7 @@ public:
     void Timer2Timer() override;
     void Timer3Timer() override;
 
-private:
+  private:
     void StartWorkers();
     void ToControl(void (DeviceControl::*handler)());
     void ToBrowser(void (PictureBrowser::*handler)());

@@ -22,7 +22,7 @@
 namespace dm {
 
 class TCmdProcThread : public QThread {
-public:
+  public:
     using Command = std::function<void()>;
 
     explicit TCmdProcThread(DeviceState& state, QObject* parent = nullptr);
@@ -47,10 +47,10 @@ public:
     // Command-thread sleep that ends early on a stop request; false when stopped.
     bool Sleep(std::chrono::milliseconds duration);
 
-protected:
+  protected:
     void run() override;
 
-private:
+  private:
     DeviceState& state_;
     std::map<uint16_t, Command> table_;
     mutable std::mutex gateLock_;

@@ -17,7 +17,7 @@
 namespace dm {
 
 class IMAGE_BUFFER {
-public:
+  public:
     IMAGE_BUFFER() = default;
     ~IMAGE_BUFFER();
     IMAGE_BUFFER(const IMAGE_BUFFER&) = delete;
@@ -32,7 +32,7 @@ public:
     QByteArray StreamAt(int32_t index) const;
     int32_t Count() const;
 
-private:
+  private:
     struct Record {
         uint32_t info = 0;
         QByteArray stream;

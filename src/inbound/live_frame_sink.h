@@ -7,7 +7,7 @@
 namespace dm {
 
 class LiveFrameSink {
-public:
+  public:
     virtual ~LiveFrameSink() = default;
     // Data thread. jpeg points at size bytes valid for the duration of the call.
     virtual void RenderLiveFrame(uint32_t info, const uint8_t* jpeg, uint32_t size) = 0;

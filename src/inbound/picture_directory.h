@@ -14,7 +14,7 @@
 namespace dm {
 
 class PictureDirectory {
-public:
+  public:
     static constexpr int kCapacity = frame::kMaxDirectoryEntries;
 
     uint16_t Count() const { return count_.load(std::memory_order_relaxed); }
@@ -36,7 +36,7 @@ public:
         size_[index].store(entry.size, std::memory_order_relaxed);
     }
 
-private:
+  private:
     std::atomic<uint16_t> count_{0};
     std::array<std::atomic<uint32_t>, kCapacity> info_{};
     std::array<std::atomic<uint32_t>, kCapacity> size_{};

@@ -37,7 +37,7 @@ struct PictureRow {
 };
 
 class WindowPort {
-public:
+  public:
     virtual ~WindowPort() = default;
 
     // Message boxes, application-modal and on top, captioned "Digital Microscope".
@@ -52,9 +52,10 @@ public:
     virtual QString Message(int number) const = 0;
 
     // File dialogs. An empty optional is Cancel.
-    virtual std::optional<OpenPictureChoice> ChooseUploadPicture() = 0;     // OpenPictureDialog1
-    virtual std::optional<QString> ChooseSnapshotFile(const QString& name) = 0;  // SavePictureDialog1
-    virtual std::optional<QString> ChooseJpegFile(const QString& name) = 0;      // SaveDialog1
+    virtual std::optional<OpenPictureChoice> ChooseUploadPicture() = 0;  // OpenPictureDialog1
+    virtual std::optional<QString> ChooseSnapshotFile(
+        const QString& name) = 0;                                            // SavePictureDialog1
+    virtual std::optional<QString> ChooseJpegFile(const QString& name) = 0;  // SaveDialog1
 
     // Controls.
     virtual void SetProgress(int percent) = 0;  // ProgressBar1

@@ -9,7 +9,7 @@
 namespace dm {
 
 class DevicePort : public FrameWriter {
-public:
+  public:
     // Opens port n of the port table at the baud rate of the index.
     virtual bool OpenPort(uint8_t portNumber, int8_t baudIndex) = 0;
     // Closing with no port held does nothing.

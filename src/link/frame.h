@@ -91,10 +91,18 @@ constexpr std::array<uint8_t, kHeaderSize> MakeHeader(uint8_t command, uint16_t 
 // Picture info word: bits 0-23 the picture number, bits 24-31 the zoom code.
 // Zoom code: high nibble the zoom range, low nibble the zoom step.
 inline constexpr uint32_t kPictureNumberMask = 0x00FFFFFF;
-constexpr uint32_t PictureNumber(uint32_t info) { return info & kPictureNumberMask; }
-constexpr uint8_t ZoomCode(uint32_t info) { return static_cast<uint8_t>(info >> 24); }
-constexpr uint8_t ZoomRange(uint8_t zoomCode) { return static_cast<uint8_t>(zoomCode >> 4); }
-constexpr uint8_t ZoomStep(uint8_t zoomCode) { return static_cast<uint8_t>(zoomCode & 0x0F); }
+constexpr uint32_t PictureNumber(uint32_t info) {
+    return info & kPictureNumberMask;
+}
+constexpr uint8_t ZoomCode(uint32_t info) {
+    return static_cast<uint8_t>(info >> 24);
+}
+constexpr uint8_t ZoomRange(uint8_t zoomCode) {
+    return static_cast<uint8_t>(zoomCode >> 4);
+}
+constexpr uint8_t ZoomStep(uint8_t zoomCode) {
+    return static_cast<uint8_t>(zoomCode & 0x0F);
+}
 constexpr uint32_t MakeInfo(uint32_t pictureNumber, uint8_t zoomCode) {
     return (pictureNumber & kPictureNumberMask) | (static_cast<uint32_t>(zoomCode) << 24);
 }

@@ -7,7 +7,7 @@
 namespace dm {
 
 class FrameWriter {
-public:
+  public:
     virtual ~FrameWriter() = default;
     // Writes n bytes in one platform call. Returns the count written, or -1 when no port
     // is held. Safe to call from any thread; each call is one write.

@@ -14,7 +14,7 @@
 namespace dm {
 
 class PortTable {
-public:
+  public:
     // Builds the table from the environment and the file system as they are now.
     static PortTable FromSystem();
     explicit PortTable(std::vector<std::string> devices) : devices_(std::move(devices)) {}
@@ -26,7 +26,7 @@ public:
     // $XDG_RUNTIME_DIR/virtual-microscope/, or /tmp/virtual-microscope-<uid>/.
     static std::string PublishedLinksDirectory();
 
-private:
+  private:
     std::vector<std::string> devices_;
 };
 

@@ -14,7 +14,7 @@
 namespace dm {
 
 class ReceiveBuffer {
-public:
+  public:
     static constexpr uint32_t kStorageSize = 131072;
     static constexpr uint32_t kMaxHeld = kStorageSize - 1;  // one slot always stays free
 
@@ -31,7 +31,7 @@ public:
 
     std::mutex& Lock() { return lock_; }
 
-private:
+  private:
     void CopyOut(uint8_t* dest, uint32_t n) const;
 
     std::array<uint8_t, kStorageSize> storage_{};

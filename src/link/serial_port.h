@@ -20,7 +20,7 @@
 namespace dm {
 
 class SerialPort : public DevicePort {
-public:
+  public:
     static constexpr int kBaudRates[] = {9600, 38400, 57600, 115200};
     static constexpr int8_t kSearchBaudIndex = 3;
     static constexpr uint32_t kPollChunkSize = 10000;
@@ -46,7 +46,7 @@ public:
 
     bool IsOpen() const override { return open_.load(std::memory_order_acquire); }
 
-private:
+  private:
     ReceiveBuffer& buffer_;
     PortTableSource table_;
     std::atomic<bool> open_{false};

@@ -11,7 +11,7 @@
 
 namespace dm {
 
-inline constexpr int kDefaultJpegQuality = 90;  // the encoder's default
+inline constexpr int kDefaultJpegQuality = 90;     // the encoder's default
 inline constexpr int kSingleSaveJpegQuality = 60;  // single save and upload
 
 // Decodes a whole JPEG stream into a 24-bit picture (QImage::Format_RGB888).

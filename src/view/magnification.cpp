@@ -21,8 +21,8 @@ constexpr std::array<uint8_t, 16> kLowRangeMagnification = {7,  8,  9,  10, 11, 
 constexpr std::array<uint8_t, 16> kHighRangeMagnification = {27, 32, 37, 42, 47, 52, 57, 62,
                                                              67, 72, 77, 82, 87, 92, 97, 108};
 // Millimetres covered by the ruler's base line, by zoom step 0..15.
-constexpr std::array<float, 16> kLowRangeRulerMm = {3.2F, 2.8F, 2.5F, 2.2F, 2.0F,  1.9F,
-                                                    1.7F, 1.6F, 1.5F, 1.4F, 1.3F,  1.2F,
+constexpr std::array<float, 16> kLowRangeRulerMm = {3.2F, 2.8F, 2.5F,  2.2F, 2.0F, 1.9F,
+                                                    1.7F, 1.6F, 1.5F,  1.4F, 1.3F, 1.2F,
                                                     1.1F, 1.0F, 0.95F, 0.9F};
 constexpr std::array<float, 16> kHighRangeRulerMm = {0.83F, 0.7F,  0.6F,  0.53F, 0.47F, 0.43F,
                                                      0.39F, 0.36F, 0.33F, 0.31F, 0.29F, 0.27F,

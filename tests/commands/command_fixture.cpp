@@ -78,38 +78,38 @@ void CommandTest::AnswerDownloads(std::vector<frame::DirectoryEntry> entries,
                                   std::vector<uint32_t> missing, uint8_t directoryStatus,
                                   std::vector<uint32_t> late) {
     auto lateEntry = std::make_shared<std::optional<frame::DirectoryEntry>>();
-    data_.SetHandler([this, entries, missing, directoryStatus, late,
-                      lateEntry](const Bytes& frame) {
-        if (frame.size() < frame::kHeaderSize || frame[0] != frame::kLead) {
-            return;
-        }
-        if (frame[1] == frame::kDirectoryRequest && directoryStatus != kTransferPending) {
-            FillDirectory(entries);
-            state_.transferStatus.store(directoryStatus, std::memory_order_release);
-        }
-        if (frame[1] == frame::kPictureRequest && frame.size() == 8) {
-            // A late picture turns up only when the next one is asked for.
-            if (lateEntry->has_value()) {
-                DeliverPicture(**lateEntry);
-                lateEntry->reset();
-            }
-            const uint32_t number = frame::ReadLe32(frame.data() + frame::kHeaderSize);
-            if (std::find(missing.begin(), missing.end(), number) != missing.end()) {
+    data_.SetHandler(
+        [this, entries, missing, directoryStatus, late, lateEntry](const Bytes& frame) {
+            if (frame.size() < frame::kHeaderSize || frame[0] != frame::kLead) {
                 return;
             }
-            for (const auto& entry : entries) {
-                if (frame::PictureNumber(entry.info) != number) {
-                    continue;
+            if (frame[1] == frame::kDirectoryRequest && directoryStatus != kTransferPending) {
+                FillDirectory(entries);
+                state_.transferStatus.store(directoryStatus, std::memory_order_release);
+            }
+            if (frame[1] == frame::kPictureRequest && frame.size() == 8) {
+                // A late picture turns up only when the next one is asked for.
+                if (lateEntry->has_value()) {
+                    DeliverPicture(**lateEntry);
+                    lateEntry->reset();
                 }
-                if (std::find(late.begin(), late.end(), number) != late.end()) {
-                    *lateEntry = entry;
+                const uint32_t number = frame::ReadLe32(frame.data() + frame::kHeaderSize);
+                if (std::find(missing.begin(), missing.end(), number) != missing.end()) {
                     return;
                 }
-                DeliverPicture(entry);
+                for (const auto& entry : entries) {
+                    if (frame::PictureNumber(entry.info) != number) {
+                        continue;
+                    }
+                    if (std::find(late.begin(), late.end(), number) != late.end()) {
+                        *lateEntry = entry;
+                        return;
+                    }
+                    DeliverPicture(entry);
+                }
+                state_.transferStatus.store(kTransferDone, std::memory_order_release);
             }
-            state_.transferStatus.store(kTransferDone, std::memory_order_release);
-        }
-    });
+        });
 }
 
 // As the data thread does with the collect flag set.

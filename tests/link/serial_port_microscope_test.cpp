@@ -24,12 +24,11 @@ constexpr auto kPollPeriod = 20ms;
 constexpr auto kReplyTimeout = 5s;
 
 class SerialPortMicroscope : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         path_ = microscope_.Start();
         ASSERT_FALSE(path_.empty()) << microscope_.ErrorText();
-        port_ = std::make_unique<SerialPort>(*buffer_,
-                                             [this] { return PortTable({path_}); });
+        port_ = std::make_unique<SerialPort>(*buffer_, [this] { return PortTable({path_}); });
         ASSERT_TRUE(port_->OpenPort(0, SerialPort::kSearchBaudIndex));
     }
     void TearDown() override {

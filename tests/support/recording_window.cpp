@@ -60,7 +60,9 @@ void RecordingWindow::HoldBoxes(bool hold) {
     hold_ = hold;
     changed_.notify_all();
 }
-void RecordingWindow::ReleaseBoxes() { HoldBoxes(false); }
+void RecordingWindow::ReleaseBoxes() {
+    HoldBoxes(false);
+}
 
 std::vector<std::string> RecordingWindow::Calls() const {
     std::lock_guard lock(mutex_);
@@ -252,7 +254,9 @@ void RecordingWindow::ShowPreview(const QImage& picture) {
     Record("ShowPreview " + std::to_string(picture.width()) + "x" +
            std::to_string(picture.height()));
 }
-void RecordingWindow::RestoreLiveViewGeometry() { Record("RestoreLiveViewGeometry"); }
+void RecordingWindow::RestoreLiveViewGeometry() {
+    Record("RestoreLiveViewGeometry");
+}
 void RecordingWindow::SetBrowseViewVisible(bool visible) {
     Record(std::string("SetBrowseViewVisible ") + (visible ? "yes" : "no"));
 }

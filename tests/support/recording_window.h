@@ -2,8 +2,8 @@
 // A WindowPort for tests: records every call in order and answers from a script.
 // Thread-safe: workers call it from their threads while the test inspects it.
 
-#include <condition_variable>
 #include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -16,7 +16,7 @@
 namespace dm::test {
 
 class RecordingWindow : public WindowPort {
-public:
+  public:
     // Scripted answers, taken in order; when a queue is empty the default is used
     // (OK for questions, Cancel for dialogs).
     void QueueAnswer(bool ok);
@@ -71,7 +71,7 @@ public:
     QRect LastEnlargedGeometry() const;
     QImage LastBrowsePicture() const;
 
-private:
+  private:
     void Record(std::string line);
     void WaitWhileHeld(std::unique_lock<std::mutex>& lock);
 
@@ -81,7 +81,7 @@ private:
     std::vector<int> progress_;
     std::deque<bool> answers_;
     std::deque<OpenPictureChoice> uploadChoices_;  // an empty path is Cancel
-    std::deque<QString> saveFiles_;  // a null text is Cancel
+    std::deque<QString> saveFiles_;                // a null text is Cancel
     std::vector<QString> messages_ = std::vector<QString>(31);
     std::vector<PictureRow> rows_;
     int selected_ = -1;

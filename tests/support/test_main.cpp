@@ -17,7 +17,9 @@
 // between its own threads (the raster painter's helpers, queued calls) would be
 // reported; accesses made by Qt's own code are left out, ours are all checked.
 #if defined(__SANITIZE_THREAD__)
-extern "C" const char* __tsan_default_options() { return "ignore_noninstrumented_modules=1"; }
+extern "C" const char* __tsan_default_options() {
+    return "ignore_noninstrumented_modules=1";
+}
 
 extern "C" const char* __tsan_default_suppressions() {
     return "race:QWaitCondition::~QWaitCondition\n";
@@ -26,8 +28,8 @@ extern "C" const char* __tsan_default_suppressions() {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                      : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
 #if defined(DM_TESTS_WITH_WIDGETS)
     QApplication app(argc, argv);
 #else
