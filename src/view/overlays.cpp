@@ -2,11 +2,13 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QHash>
 #include <QLocale>
 #include <QPainter>
 #include <QPoint>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "view/magnification.h"
 
@@ -42,18 +44,54 @@ QFont OverlayFont(int pixelSize) {
     return font;
 }
 
-// The text's cell is filled with the background first, so the label stays readable
-// on any picture.
-void DrawOpaqueText(QImage& target, const QPoint& topLeft, const QString& text, int pixelSize,
-                    const QColor& color, const QColor& background) {
+// The label as it lands on the picture: its cell filled with the background first, so the
+// label stays readable on any picture, and the text on top.
+QImage RenderLabel(const QString& text, int pixelSize, const QColor& color,
+                   const QColor& background, QImage::Format format) {
     const QFont font = OverlayFont(pixelSize);
     const QFontMetrics metrics(font);
-    QPainter painter(&target);
+    QImage label(QSize(metrics.horizontalAdvance(text), metrics.height()), format);
+    label.fill(background);
+    QPainter painter(&label);
     painter.setFont(font);
-    painter.fillRect(QRect(topLeft, QSize(metrics.horizontalAdvance(text), metrics.height())),
-                     background);
     painter.setPen(color);
-    painter.drawText(topLeft + QPoint(0, metrics.ascent()), text);
+    painter.drawText(QPoint(0, metrics.ascent()), text);
+    return label;
+}
+
+// Live frames show the same few labels over and over: each thread keeps the labels it has
+// rendered, so a frame only copies pixels instead of laying out text.
+const QImage& CachedLabel(const QString& text, int pixelSize, const QColor& color,
+                          const QColor& background, QImage::Format format) {
+    thread_local QHash<QString, QImage> labels;
+    const QString key = QStringLiteral("%1|%2|%3|%4|%5")
+                            .arg(text)
+                            .arg(pixelSize)
+                            .arg(color.rgb())
+                            .arg(background.rgb())
+                            .arg(static_cast<int>(format));
+    auto found = labels.find(key);
+    if (found == labels.end()) {
+        found = labels.insert(key, RenderLabel(text, pixelSize, color, background, format));
+    }
+    return *found;
+}
+
+// Copies the label's rows into the target, cut off at the target's edges.
+void DrawOpaqueText(QImage& target, const QPoint& topLeft, const QString& text, int pixelSize,
+                    const QColor& color, const QColor& background) {
+    const QImage& label = CachedLabel(text, pixelSize, color, background, target.format());
+    const QRect area = QRect(topLeft, label.size()).intersected(target.rect());
+    if (area.isEmpty()) {
+        return;
+    }
+    const int bytesPerPixel = target.depth() / 8;
+    const auto rowBytes = static_cast<std::size_t>(area.width() * bytesPerPixel);
+    const int fromX = area.x() - topLeft.x();
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const uchar* from = label.constScanLine(y - topLeft.y()) + fromX * bytesPerPixel;
+        std::memcpy(target.scanLine(y) + area.x() * bytesPerPixel, from, rowBytes);
+    }
 }
 
 void SetPixelIfInside(QImage& target, int x, int y, const QColor& color) {
