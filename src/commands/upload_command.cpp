@@ -28,7 +28,7 @@ QImage LoadBitmapFile(const QString& path) {
 // dialog may be of the other kind, so that kind is tried next.
 QImage LoadUploadFile(const OpenPictureChoice& choice) {
     const bool jpegFirst = choice.filterIndex == kJpegFilter;
-    const QImage first = jpegFirst ? DecodeJpegFile(choice.path) : LoadBitmapFile(choice.path);
+    QImage first = jpegFirst ? DecodeJpegFile(choice.path) : LoadBitmapFile(choice.path);
     if (!first.isNull()) {
         return first;
     }

@@ -44,12 +44,13 @@ std::vector<double> ResampleRows(const QImage& source, int destWidth) {
         double* out = rows.data() + static_cast<std::size_t>(y) * destWidth * kChannels;
         for (int x = 0; x < destWidth; ++x) {
             const Footprint& footprint = columns[static_cast<std::size_t>(x)];
+            double* channels = out + static_cast<std::ptrdiff_t>(x) * kChannels;
             for (std::size_t k = 0; k < footprint.weights.size(); ++k) {
                 const QRgb pixel = line[footprint.first + static_cast<int>(k)];
                 const double weight = footprint.weights[k];
-                out[x * kChannels] += weight * qRed(pixel);
-                out[x * kChannels + 1] += weight * qGreen(pixel);
-                out[x * kChannels + 2] += weight * qBlue(pixel);
+                channels[0] += weight * qRed(pixel);
+                channels[1] += weight * qGreen(pixel);
+                channels[2] += weight * qBlue(pixel);
             }
         }
     }

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPoint>
 #include <cmath>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -85,12 +86,13 @@ void DrawOpaqueText(QImage& target, const QPoint& topLeft, const QString& text, 
     if (area.isEmpty()) {
         return;
     }
-    const int bytesPerPixel = target.depth() / 8;
+    const auto bytesPerPixel = static_cast<std::ptrdiff_t>(target.depth() / 8);
     const auto rowBytes = static_cast<std::size_t>(area.width() * bytesPerPixel);
-    const int fromX = area.x() - topLeft.x();
+    const std::ptrdiff_t fromOffset = (area.x() - topLeft.x()) * bytesPerPixel;
+    const std::ptrdiff_t toOffset = area.x() * bytesPerPixel;
     for (int y = area.top(); y <= area.bottom(); ++y) {
-        const uchar* from = label.constScanLine(y - topLeft.y()) + fromX * bytesPerPixel;
-        std::memcpy(target.scanLine(y) + area.x() * bytesPerPixel, from, rowBytes);
+        const uchar* from = label.constScanLine(y - topLeft.y()) + fromOffset;
+        std::memcpy(target.scanLine(y) + toOffset, from, rowBytes);
     }
 }
 
