@@ -37,6 +37,12 @@ QString IniFile::Value(const QString& section, const QString& key) const {
     return QString::fromUtf8(value);
 }
 
+bool IniFile::HasKey(const QString& section, const QString& key) const {
+    const QByteArray sectionUtf8 = section.toUtf8();
+    const QByteArray keyUtf8 = key.toUtf8();
+    return parsed_->ini.GetValue(sectionUtf8.constData(), keyUtf8.constData(), nullptr) != nullptr;
+}
+
 namespace {
 
 constexpr char kUtf8Bom[] = "\xEF\xBB\xBF";

@@ -19,6 +19,7 @@ class IniFile {
     bool Load(const QString& path);
     // The value as stored (blanks around it trimmed), or the empty text.
     QString Value(const QString& section, const QString& key) const;
+    bool HasKey(const QString& section, const QString& key) const;
 
   private:
     struct Parsed;

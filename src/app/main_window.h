@@ -123,6 +123,7 @@ class TForm1 : public QMainWindow, public WindowPort {
     void ClearRows() override;
     void AddRow(const PictureRow& row) override;
     void RemoveRow(int row) override;
+    void MarkRowNotReceived(int row) override;
     int SelectedRow() override;
     int RowCount() override;
     void ShowPreview(const QImage& picture) override;

@@ -8,6 +8,7 @@
 #include "app/glyph.h"
 #include "app/main_window.h"
 #include "app/picture_box.h"
+#include "commands/message_numbers.h"
 #include "view/overlays.h"
 
 namespace dm {
@@ -22,6 +23,7 @@ const QStringList kPictureFilters{QStringLiteral("JPEG Image File (*.jpg *.jpeg)
                                   QStringLiteral("Bitmaps (*.bmp)"),
                                   QStringLiteral("PNG Image File (*.png)")};
 constexpr char kJpegSuffix[] = "jpg";
+constexpr int kSizeColumn = 1;  // Name, Size, Zoom
 const QRect kLiveViewRect(0, 0, 320, 240);
 
 BoxRequest CatalogueBox(const QString& text, BoxIcon icon, BoxButtons buttons) {
@@ -191,6 +193,20 @@ void TForm1::ClearRows() {
 void TForm1::AddRow(const PictureRow& row) {
     bridge_.Run([this, row] {
         listView1_->addTopLevelItem(new QTreeWidgetItem(QStringList{row.name, row.size, row.zoom}));
+    });
+}
+
+void TForm1::MarkRowNotReceived(int row) {
+    bridge_.Run([this, row] {
+        QTreeWidgetItem* item = listView1_->topLevelItem(row);
+        if (item == nullptr) {
+            return;
+        }
+        item->setText(kSizeColumn, Message(message::kNotReceivedColumn));
+        const QBrush grey = listView1_->palette().brush(QPalette::Disabled, QPalette::Text);
+        for (int column = 0; column < listView1_->columnCount(); ++column) {
+            item->setForeground(column, grey);
+        }
     });
 }
 

@@ -1,6 +1,7 @@
 #include "app/message_catalogue.h"
 
 #include "app/ini_file.h"
+#include "commands/message_numbers.h"
 
 namespace dm {
 
@@ -21,8 +22,12 @@ void MessageCatalogue::Load(int language, const IniFile& file) {
     const QString prefix = QString::fromLatin1(info.keyPrefix);
     Table& table = tables_[static_cast<std::size_t>(language)];
     for (int number = 1; number <= kMessageCount; ++number) {
-        table.messages[static_cast<std::size_t>(number - 1)] =
-            file.Value(section, prefix + QStringLiteral("_Message") + QString::number(number));
+        const QString key = prefix + QStringLiteral("_Message") + QString::number(number);
+        QString text = file.Value(section, key);
+        if (number > kFileMessageCount && !file.HasKey(section, key)) {
+            text = QString::fromUtf8(message::BuiltInEnglishText(number));
+        }
+        table.messages[static_cast<std::size_t>(number - 1)] = text;
     }
     table.title = file.Value(section, prefix + QStringLiteral("_Title"));
 }

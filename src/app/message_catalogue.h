@@ -1,7 +1,11 @@
 #pragma once
-// The texts of all six languages, 30 numbered messages and a title each, loaded once at
+// The texts of all six languages, numbered messages and a title each, loaded once at
 // start-up from the language files and read-only afterwards, so any thread may read them
 // without a lock once loading is done.
+//
+// Messages 1..30 are the files' own: a missing key is the empty text. Messages 31 and up
+// are this program's additions (message_numbers.h): a missing key gives the built-in
+// English text, so language files written before them still work.
 
 #include <array>
 
@@ -13,15 +17,15 @@ namespace dm {
 
 class IniFile;
 
-inline constexpr int kMessageCount = 30;
+inline constexpr int kFileMessageCount = 30;  // numbers every language file has
+inline constexpr int kMessageCount = 44;      // with the program's additions
 
 class MessageCatalogue {
   public:
-    // Takes messages 1..30 and the title of `language` from its section of `file`;
-    // missing keys give empty texts.
+    // Takes every message and the title of `language` from its section of `file`.
     void Load(int language, const IniFile& file);
 
-    // Message 1..30 of a language; numbers outside give the empty text.
+    // Message 1..kMessageCount of a language; numbers outside give the empty text.
     QString Text(int language, int number) const;
     QString Title(int language) const;
 

@@ -34,12 +34,14 @@ const char* const kMemoryFullText = "Memory full";
 
 TDataProcThread::TDataProcThread(ReceiveBuffer& buffer, FrameWriter& writer, DeviceState& state,
                                  IMAGE_BUFFER& pictures, IMAGE_BUFFER& snapshots,
-                                 LiveFrameSink& live, WindowPort& window, QObject* parent)
+                                 LiveFrameSink& live, WindowPort& window, InboundTiming timing,
+                                 QObject* parent)
     : QThread(parent),
       buffer_(buffer),
       writer_(writer),
       state_(state),
       window_(window),
+      timing_(timing),
       reception_(buffer, state, pictures, snapshots, live,
                  [this](uint32_t n) { return WaitForPayload(n); }) {
     // Qt gives the native thread this name when it starts (shown by debuggers).

@@ -16,6 +16,7 @@
 
 #include "inbound/device_state.h"
 #include "inbound/image_buffer.h"
+#include "inbound/inbound_timing.h"
 #include "inbound/live_frame_sink.h"
 #include "inbound/picture_reception.h"
 #include "inbound/window_port.h"
@@ -29,7 +30,7 @@ class TDataProcThread : public QThread {
   public:
     TDataProcThread(ReceiveBuffer& buffer, FrameWriter& writer, DeviceState& state,
                     IMAGE_BUFFER& pictures, IMAGE_BUFFER& snapshots, LiveFrameSink& live,
-                    WindowPort& window, QObject* parent = nullptr);
+                    WindowPort& window, InboundTiming timing = {}, QObject* parent = nullptr);
     ~TDataProcThread() override;
 
     // Handles the frame at the front of the receive buffer. True when it consumed bytes,
@@ -65,6 +66,7 @@ class TDataProcThread : public QThread {
     FrameWriter& writer_;
     DeviceState& state_;
     WindowPort& window_;
+    const InboundTiming timing_;
     PictureReception reception_;
     std::atomic<bool> stop_{false};
 };

@@ -70,6 +70,9 @@ class WindowPort {
     virtual void ClearRows() = 0;
     virtual void AddRow(const PictureRow& row) = 0;
     virtual void RemoveRow(int row) = 0;
+    // The row's picture did not arrive: the row is greyed and its Size column shows
+    // catalogue message 42 ("not received").
+    virtual void MarkRowNotReceived(int row) = 0;
     virtual int SelectedRow() = 0;  // -1 when none
     virtual int RowCount() = 0;
 

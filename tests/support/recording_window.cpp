@@ -148,6 +148,10 @@ QString RecordingWindow::Message(int number) const {
     if (number < 0 || number >= static_cast<int>(messages_.size())) {
         return {};
     }
+    // The program's added messages fall back to English, as the real catalogue does.
+    if (messages_[number].isEmpty() && number >= message::kFirstAdded) {
+        return QString::fromUtf8(message::BuiltInEnglishText(number));
+    }
     return messages_[number];
 }
 std::optional<OpenPictureChoice> RecordingWindow::ChooseUploadPicture() {
@@ -237,6 +241,17 @@ void RecordingWindow::RemoveRow(int row) {
         selected_ = -1;
     }
     Record("RemoveRow " + std::to_string(row));
+}
+void RecordingWindow::MarkRowNotReceived(int row) {
+    {
+        std::lock_guard lock(mutex_);
+        notReceived_.push_back(row);
+    }
+    Record("MarkRowNotReceived " + std::to_string(row));
+}
+std::vector<int> RecordingWindow::NotReceivedRows() const {
+    std::lock_guard lock(mutex_);
+    return notReceived_;
 }
 int RecordingWindow::SelectedRow() {
     std::lock_guard lock(mutex_);

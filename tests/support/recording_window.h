@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/message_numbers.h"
 #include "inbound/window_port.h"
 
 namespace dm::test {
@@ -55,6 +56,9 @@ class RecordingWindow : public WindowPort {
     void ClearRows() override;
     void AddRow(const PictureRow& row) override;
     void RemoveRow(int row) override;
+    void MarkRowNotReceived(int row) override;
+    // Rows marked "not received", in the order marked.
+    std::vector<int> NotReceivedRows() const;
     int SelectedRow() override;
     void ShowPreview(const QImage& picture) override;
     void RestoreLiveViewGeometry() override;
@@ -82,9 +86,10 @@ class RecordingWindow : public WindowPort {
     std::deque<bool> answers_;
     std::deque<OpenPictureChoice> uploadChoices_;  // an empty path is Cancel
     std::deque<QString> saveFiles_;                // a null text is Cancel
-    std::vector<QString> messages_ = std::vector<QString>(31);
+    std::vector<QString> messages_ = std::vector<QString>(message::kLastAdded + 1);
     std::vector<PictureRow> rows_;
     int selected_ = -1;
+    std::vector<int> notReceived_;
     bool ruler_ = false;
     bool magnification_ = false;
     bool connected_ = false;
