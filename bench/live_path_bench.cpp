@@ -51,6 +51,7 @@ class OverlaysOnWindow : public dm::WindowPort {
     void ClearRows() override {}
     void AddRow(const dm::PictureRow&) override {}
     void RemoveRow(int) override {}
+    void MarkRowNotReceived(int) override {}
     int SelectedRow() override { return -1; }
     int RowCount() override { return 0; }
     void ShowPreview(const QImage&) override {}
