@@ -77,13 +77,14 @@ int32_t RecordingPort::WritePort(const uint8_t* bytes, int32_t n) {
 
 namespace {
 
-// DM_SOURCE_DIR names the source tree; without it, the tree this file was compiled from.
+// DM_SOURCE_DIR names the source tree; without it, the tree the tests were configured from
+// (a compiler cache may have made __FILE__ relative).
 QString SourceTree() {
     const QString fromEnvironment = qEnvironmentVariable("DM_SOURCE_DIR");
     if (!fromEnvironment.isEmpty()) {
         return fromEnvironment;
     }
-    return QFileInfo(QString::fromUtf8(__FILE__)).absoluteDir().filePath(QStringLiteral("../.."));
+    return QString::fromUtf8(DM_SOURCE_TREE);
 }
 
 }  // namespace
