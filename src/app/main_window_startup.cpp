@@ -170,7 +170,10 @@ void TForm1::ReportError(const QString& text) {
 }
 
 void TForm1::DetectSystemLanguage() {
-    language_.store(LanguageForLocaleId(SystemLanguageId()), std::memory_order_relaxed);
+    // A language once picked in the menu outlasts restarts; until then the locale decides.
+    const int language = parameters_.languagePicked ? parameters_.languageMode
+                                                    : LanguageForLocaleId(SystemLanguageId());
+    language_.store(language, std::memory_order_relaxed);
     ApplyLanguage();
 }
 
@@ -218,8 +221,14 @@ void TForm1::SaveLanguageMode() {
         close();
         return;
     }
-    if (!WriteIniValue(path, QString::fromLatin1(kParametersSection),
-                       QString::fromLatin1(kLanguageModeKey), QString::number(CurrentLanguage()))) {
+    // LanguageMode first: should the second write fail, the next start shows the new pick or
+    // follows the locale, never an older LanguageMode marked as picked.
+    const QString section = QString::fromLatin1(kParametersSection);
+    const bool written = WriteIniValue(path, section, QString::fromLatin1(kLanguageModeKey),
+                                       QString::number(CurrentLanguage())) &&
+                         WriteIniValue(path, section, QString::fromLatin1(kLanguagePickedKey),
+                                       QString::number(kLanguagePickedYes));
+    if (!written) {
         ReportError(QString::fromLatin1(kWriteFailurePrefix) + QDir::toNativeSeparators(path));
     }
 }

@@ -10,6 +10,8 @@ SystemParameters ReadSystemParameters(const IniFile& systemIni) {
     SystemParameters parameters;
     parameters.languageMode =
         ParseLanguageMode(systemIni.Value(section, QString::fromLatin1(kLanguageModeKey)));
+    parameters.languagePicked =
+        ParseLanguagePicked(systemIni.Value(section, QString::fromLatin1(kLanguagePickedKey)));
     parameters.iconFile = systemIni.Value(section, QStringLiteral("Icon_File"));
     parameters.companyTitle = systemIni.Value(section, QStringLiteral("Company_Title"));
     parameters.versionInfo = systemIni.Value(section, QStringLiteral("Version_Info"));
@@ -25,6 +27,12 @@ int ParseLanguageMode(const QString& text) {
         return kEnglish;
     }
     return language;
+}
+
+bool ParseLanguagePicked(const QString& text) {
+    bool ok = false;
+    const int picked = text.trimmed().toInt(&ok, 10);
+    return ok && picked == kLanguagePickedYes;
 }
 
 }  // namespace dm

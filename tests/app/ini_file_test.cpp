@@ -98,7 +98,7 @@ TEST_F(IniFileTest, CatalogueGivesEmptyTextsForMissingKeysAndBadNumbers) {
     EXPECT_EQ(catalogue.Text(kTurkish, 30), QStringLiteral("son"));
     EXPECT_EQ(catalogue.Text(kTurkish, 2), QString());
     EXPECT_EQ(catalogue.Title(kTurkish), QStringLiteral("Dijital Mikroskop"));
-    for (int number : {0, 31, -1}) {
+    for (int number : {0, kMessageCount + 1, -1}) {
         EXPECT_EQ(catalogue.Text(kTurkish, number), QString()) << number;
     }
     EXPECT_EQ(catalogue.Text(kEnglish, 1), QString());  // not loaded

@@ -1,18 +1,25 @@
-// Switching the language: captions and hints of every language, the stored LanguageMode
-// and how System.ini survives being written, including when it cannot be written.
+// Switching the language: captions and hints of every language, the stored pick outlasting
+// a restart, the shipped language files, and how System.ini survives being written,
+// including when it cannot be written.
 #include <sys/resource.h>
 #include <unistd.h>
 #include <csignal>
+#include <string>
 
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QRegularExpression>
+#include <QStringList>
 #include <QToolButton>
 
 #include "app/glyph.h"
+#include "app/ini_file.h"
 #include "app/language.h"
+#include "app/message_catalogue.h"
+#include "commands/message_numbers.h"
 #include "support/app_fixture.h"
 
 namespace dm::test {
@@ -66,9 +73,13 @@ class LanguageTest : public AppFixture {
         }
     }
 
-    QString StoredLanguageMode() const {
+    QString StoredLanguageMode() const { return StoredParameter("LanguageMode"); }
+    QString StoredLanguagePicked() const { return StoredParameter("LanguagePicked"); }
+
+  private:
+    QString StoredParameter(const char* key) const {
         return IniValue(QStringLiteral("System.ini"), QStringLiteral("Image_Envirnment"),
-                        QStringLiteral("LanguageMode"));
+                        QString::fromLatin1(key));
     }
 };
 
@@ -81,44 +92,91 @@ TEST_F(LanguageTest, EachMenuItemAppliesItsTextsAndStoresItsNumber) {
         EXPECT_EQ(form->CurrentLanguage(), language);
         ExpectTextsOf(language);
         EXPECT_EQ(StoredLanguageMode(), QString::number(language));
+        EXPECT_EQ(StoredLanguagePicked(), QStringLiteral("1"));
     }
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
-TEST_F(LanguageTest, EveryLanguageFileHoldsThirtyMessagesAndOneFormatInThirteen) {
+// Every '%' and the character after it, sorted and space-separated: the placeholders a
+// text carries.
+std::string Placeholders(const QString& text) {
+    static const QRegularExpression placeholder(QStringLiteral("%."));
+    QStringList found;
+    for (const QRegularExpressionMatch& match : placeholder.globalMatch(text)) {
+        found.append(match.captured());
+    }
+    found.sort();
+    return found.join(u' ').toStdString();
+}
+
+// The files' own messages carry none but 13's picture number; the added ones carry what
+// their built-in English text carries.
+std::string ExpectedPlaceholders(int number) {
+    if (number >= message::kFirstAdded) {
+        return Placeholders(QString::fromUtf8(message::BuiltInEnglishText(number)));
+    }
+    return number == message::kDeleteOneQuestion ? "%d" : "";
+}
+
+TEST(LanguageFiles, ShippedFilesHoldEveryMessageWithTheEnglishPlaceholders) {
+    const QString sourceTree = qEnvironmentVariable("DM_SOURCE_DIR");
+    ASSERT_FALSE(sourceTree.isEmpty()) << "DM_SOURCE_DIR must name the source tree";
     for (int language = 0; language < kLanguageCount; ++language) {
-        for (int number = 1; number <= 30; ++number) {
-            const QString text = FileMessage(language, number);
-            EXPECT_FALSE(text.isEmpty()) << language << " " << number;
-            EXPECT_EQ(text.count(u'%'), number == 13 ? 1 : 0) << language << " " << number;
+        const LanguageInfo& info = LanguageAt(language);
+        SCOPED_TRACE(info.fileName);
+        IniFile file;
+        ASSERT_TRUE(
+            file.Load(sourceTree + QStringLiteral("/data/") + QString::fromLatin1(info.fileName)));
+        const QString section = QString::fromLatin1(info.section);
+        for (int number = 1; number <= kMessageCount; ++number) {
+            const QString text = file.Value(
+                section,
+                QStringLiteral("%1_Message%2").arg(QLatin1String(info.keyPrefix)).arg(number));
+            EXPECT_FALSE(text.isEmpty()) << number;
+            EXPECT_EQ(Placeholders(text), ExpectedPlaceholders(number)) << number;
+            if (language == kEnglish && number >= message::kFirstAdded) {
+                EXPECT_EQ(text, QString::fromUtf8(message::BuiltInEnglishText(number))) << number;
+            }
         }
-        EXPECT_TRUE(FileMessage(language, 13).contains(QStringLiteral("%d")));
     }
 }
 
-TEST_F(LanguageTest, PickingTurkishRewritesOnlyLanguageMode) {
+TEST_F(LanguageTest, PickedLanguageOutlastsARestartAndOnlyItsKeysAreRewritten) {
     const QByteArray before = ReadDataFile(QStringLiteral("System.ini"));
+    ASSERT_FALSE(before.contains("LanguagePicked=1")) << "the shipped file follows the locale";
     Start();
     Find<QAction>(*form, "Turkish1")->trigger();
     const QByteArray after = ReadDataFile(QStringLiteral("System.ini"));
     QByteArray expected = before;
     expected.replace("LanguageMode=0", "LanguageMode=4");
+    expected.replace("LanguagePicked=0", "LanguagePicked=1");
     EXPECT_EQ(after, expected);
     EXPECT_TRUE(after.contains("; The program writes back only LanguageMode"));
 
-    // The next start follows the locale, not the stored choice.
+    // The next start shows the pick whatever the locale says.
     form.reset();
-    SetEnv("LANG", "ja_JP.UTF-8");
-    EXPECT_EQ(Start().CurrentLanguage(), kJapanese);
+    SetEnv("LANG", "en_US.UTF-8");
+    SetEnv("LC_ALL", "en_US.UTF-8");
+    EXPECT_EQ(Start().CurrentLanguage(), kTurkish);
+    ExpectTextsOf(kTurkish);
+    EXPECT_EQ(StoredLanguageMode(), QStringLiteral("4"));
+    EXPECT_EQ(StoredLanguagePicked(), QStringLiteral("1"));
+    EXPECT_TRUE(dialogs.boxes.empty());
 }
 
-TEST_F(LanguageTest, MissingKeyGivesAnEmptyTextAndNothingElse) {
+TEST_F(LanguageTest, MissingKeyGivesAnEmptyTextButAnAddedOneItsEnglishText) {
     EditDataLine(QStringLiteral("System_JPN.ini"), "JPN_Message3=", QByteArray());
+    EditDataLine(QStringLiteral("System_JPN.ini"), "JPN_Message37=", QByteArray());
     Start();
     Find<QAction>(*form, "JapanMenu")->trigger();
     EXPECT_EQ(Find<QMenu>(*form, "Language1")->title(), QString());
+    EXPECT_EQ(form->Message(3), QString());
     EXPECT_EQ(Find<QMenu>(*form, "F1")->title(), FileMessage(kJapanese, 1));
     EXPECT_EQ(Find<QMenu>(*form, "Help1")->title(), FileMessage(kJapanese, 4));
+    EXPECT_EQ(form->Message(message::kDownloadIncomplete),
+              QString::fromUtf8(message::BuiltInEnglishText(message::kDownloadIncomplete)));
+    EXPECT_EQ(form->Message(message::kSaveAllSummary),
+              FileMessage(kJapanese, message::kSaveAllSummary));  // its neighbours stay Japanese
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 

@@ -94,15 +94,35 @@ TEST_F(StartupTest, MissingPicturesLeaveDefaultsAndStartUpGoesOn) {
     EXPECT_TRUE(QFileInfo(ProfileFolder() + QStringLiteral("/temp_pic")).isDir());
 }
 
-TEST_F(StartupTest, SystemLocaleWinsOverTheStoredLanguage) {
+TEST_F(StartupTest, SystemLocaleWinsOverALanguageNotPicked) {
+    // A System.ini from before LanguagePicked existed.
+    EditDataLine(QStringLiteral("System.ini"), "LanguagePicked=", QByteArray());
     EditDataLine(QStringLiteral("System.ini"), "LanguageMode=", "LanguageMode=3");
     SetEnv("LANG", "ja_JP.UTF-8");
     TForm1& window = Start();
     ASSERT_TRUE(started);
     EXPECT_EQ(window.Parameters().languageMode, kSimplifiedChinese);
+    EXPECT_FALSE(window.Parameters().languagePicked);
     EXPECT_EQ(window.CurrentLanguage(), kJapanese);
     EXPECT_EQ(Find<QMenu>(window, "F1")->title(), QStringLiteral("ファイル(&F)"));
     EXPECT_EQ(window.Message(13), QStringLiteral("画像 %d を顕微鏡から削除しますか？"));
+}
+
+TEST_F(StartupTest, PickedLanguageWinsOverTheLocaleAndBadNumbersAreEnglish) {
+    EditDataLine(QStringLiteral("System.ini"), "LanguagePicked=", "LanguagePicked=1");
+    EditDataLine(QStringLiteral("System.ini"), "LanguageMode=", "LanguageMode=3");
+    SetEnv("LANG", "ja_JP.UTF-8");
+    EXPECT_EQ(Start().CurrentLanguage(), kSimplifiedChinese);
+    EXPECT_EQ(Find<QMenu>(*form, "F1")->title(),
+              IniValue(QStringLiteral("System_SC.ini"), QStringLiteral("SimpleChinese"),
+                       QStringLiteral("SC_Message1")));
+    form.reset();
+    EditDataLine(QStringLiteral("System.ini"), "LanguageMode=", "LanguageMode=9");
+    EXPECT_EQ(Start().CurrentLanguage(), kEnglish);
+    form.reset();
+    EditDataLine(QStringLiteral("System.ini"), "LanguageMode=", QByteArray());
+    EXPECT_EQ(Start().CurrentLanguage(), kEnglish);
+    EXPECT_TRUE(dialogs.boxes.empty());
 }
 
 TEST_F(StartupTest, LocaleVariablesAreTakenInOrder) {
@@ -153,6 +173,14 @@ TEST(SystemParameters, LanguageModeThatIsNoLanguageNumberIsEnglish) {
     EXPECT_EQ(ParseLanguageMode(QStringLiteral(" 2 ")), kJapanese);
     for (const char* text : {"", "abc", "6", "-1", "2x", "0x3"}) {
         EXPECT_EQ(ParseLanguageMode(QString::fromLatin1(text)), kEnglish) << text;
+    }
+}
+
+TEST(SystemParameters, OnlyADecimalOneMarksALanguageAsPicked) {
+    EXPECT_TRUE(ParseLanguagePicked(QStringLiteral("1")));
+    EXPECT_TRUE(ParseLanguagePicked(QStringLiteral(" 1 ")));
+    for (const char* text : {"", "0", "2", "-1", "yes", "true", "1x", "0x1"}) {
+        EXPECT_FALSE(ParseLanguagePicked(QString::fromLatin1(text))) << text;
     }
 }
 
