@@ -1,5 +1,7 @@
 #include "commands/cmd_proc_thread.h"
 
+#include <algorithm>
+
 #include "commands/command_codes.h"
 
 namespace dm {
@@ -8,10 +10,8 @@ namespace {
 const char* const kThreadName = "CmdProcThread";
 }  // namespace
 
-// The thread starts closed at its gate, so a request made before run() reaches the gate
-// is kept: the gate is idle until the first resume.
 TCmdProcThread::TCmdProcThread(DeviceState& state, QObject* parent)
-    : QThread(parent), state_(state), idle_(true) {
+    : QThread(parent), state_(state) {
     setObjectName(QString::fromLatin1(kThreadName));  // Qt names the OS thread from it
 }
 
@@ -24,22 +24,58 @@ void TCmdProcThread::SetCommand(uint16_t code, Command command) {
     table_[code] = std::move(command);
 }
 
-void TCmdProcThread::RequestCommand(uint16_t code) {
-    StoreCode(code);
-    Resume();
-}
-
-void TCmdProcThread::StoreCode(uint16_t code) {
-    state_.pendingCommand.store(code, std::memory_order_release);
-}
-
-void TCmdProcThread::Resume() {
-    std::lock_guard lock(gateLock_);
-    if (idle_) {
-        resumed_ = true;
-        idle_ = false;  // busy from now until the code has been handled
-        gateChanged_.notify_all();
+bool TCmdProcThread::RequestCommand(uint16_t code) {
+    if (code == command::kCameraOffSignal) {
+        SignalCameraOff();
+        return true;
     }
+    if (code == command::kNone) {
+        return true;
+    }
+    std::lock_guard lock(gateLock_);
+    if (code == command::kCameraOn &&
+        std::find(queue_.begin(), queue_.end(), code) != queue_.end()) {
+        return true;
+    }
+    if (queue_.size() >= kQueueCapacity) {
+        return false;
+    }
+    queue_.push_back(code);
+    gateChanged_.notify_all();
+    return true;
+}
+
+bool TCmdProcThread::RequestIfIdle(uint16_t code) {
+    std::lock_guard lock(gateLock_);
+    if (!IdleLocked()) {
+        return false;
+    }
+    queue_.push_back(code);
+    gateChanged_.notify_all();
+    return true;
+}
+
+void TCmdProcThread::SignalCameraOff() {
+    std::lock_guard lock(gateLock_);
+    std::erase(queue_, command::kCameraOn);
+    if (running_ == command::kCameraOn) {
+        cameraStop_ = true;
+    }
+    gateChanged_.notify_all();
+}
+
+bool TCmdProcThread::CameraShouldStopLocked() const {
+    return cameraStop_ || !queue_.empty() || StopRequested();
+}
+
+bool TCmdProcThread::CameraShouldStop() const {
+    std::lock_guard lock(gateLock_);
+    return CameraShouldStopLocked();
+}
+
+bool TCmdProcThread::WaitForCameraStop(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(gateLock_);
+    return gateChanged_.wait_for(lock, timeout, [this] { return CameraShouldStopLocked(); });
 }
 
 void TCmdProcThread::RequestStop() {
@@ -50,12 +86,17 @@ void TCmdProcThread::RequestStop() {
 
 bool TCmdProcThread::IsIdle() const {
     std::lock_guard lock(gateLock_);
-    return idle_;
+    return IdleLocked();
+}
+
+bool TCmdProcThread::IsRunningOrQueued(uint16_t code) const {
+    std::lock_guard lock(gateLock_);
+    return running_ == code || std::find(queue_.begin(), queue_.end(), code) != queue_.end();
 }
 
 bool TCmdProcThread::WaitUntilIdle(std::chrono::milliseconds timeout) const {
     std::unique_lock lock(gateLock_);
-    return gateChanged_.wait_for(lock, timeout, [this] { return idle_; });
+    return gateChanged_.wait_for(lock, timeout, [this] { return IdleLocked(); });
 }
 
 bool TCmdProcThread::Sleep(std::chrono::milliseconds duration) {
@@ -63,28 +104,35 @@ bool TCmdProcThread::Sleep(std::chrono::milliseconds duration) {
     return !gateChanged_.wait_for(lock, duration, [this] { return StopRequested(); });
 }
 
-void TCmdProcThread::run() {
-    for (;;) {
-        {
-            std::unique_lock lock(gateLock_);
-            gateChanged_.wait(lock, [this] { return resumed_ || StopRequested(); });
-            if (StopRequested()) {
-                idle_ = true;
-                gateChanged_.notify_all();
-                return;
-            }
-            resumed_ = false;
-        }
+// Waits for the next request; false on a stop request.
+bool TCmdProcThread::TakeNext(uint16_t& code) {
+    std::unique_lock lock(gateLock_);
+    gateChanged_.wait(lock, [this] { return !queue_.empty() || StopRequested(); });
+    if (StopRequested()) {
+        return false;
+    }
+    code = queue_.front();
+    queue_.pop_front();
+    running_ = code;
+    cameraStop_ = false;
+    state_.pendingCommand.store(code, std::memory_order_release);
+    return true;
+}
 
-        const uint16_t code = state_.pendingCommand.load(std::memory_order_acquire);
+void TCmdProcThread::Finished() {
+    std::lock_guard lock(gateLock_);
+    running_ = command::kNone;
+    state_.pendingCommand.store(command::kNone, std::memory_order_release);
+    gateChanged_.notify_all();
+}
+
+void TCmdProcThread::run() {
+    uint16_t code = command::kNone;
+    while (TakeNext(code)) {
         if (const auto found = table_.find(code); found != table_.end()) {
             found->second();
         }
-        state_.pendingCommand.store(command::kNone, std::memory_order_release);
-
-        std::lock_guard lock(gateLock_);
-        idle_ = true;
-        gateChanged_.notify_all();
+        Finished();
     }
 }
 

@@ -9,13 +9,18 @@ namespace dm::timing {
 
 using std::chrono::milliseconds;
 
-// Transfer waits: poll period and the number of sleeps after the first.
+// Transfer waits: poll period and the number of sleeps after the first. A sleep during
+// which bytes arrived does not count: a wait ends for silence, never while the reply is
+// still flowing (a 60 KB picture takes over 5 s at 115200 baud). kReplyHardLimit ends it
+// all the same, far beyond the 5.7 s the largest frame needs at that rate, should the line
+// never fall silent (a device that streams without end).
 inline constexpr milliseconds kDirectoryPoll{100};
 inline constexpr int kDirectoryPollLimit = 10;
 inline constexpr milliseconds kPicturePoll{100};
 inline constexpr int kPicturePollLimit = 50;
 inline constexpr milliseconds kSnapshotPoll{10};
 inline constexpr int kSnapshotPollLimit = 1000;
+inline constexpr milliseconds kReplyHardLimit{60000};
 
 inline constexpr milliseconds kProbeWait{200};         // probe to probe-reply check
 inline constexpr milliseconds kKeyPause{100};          // after a key frame
@@ -24,8 +29,6 @@ inline constexpr milliseconds kUploadHeaderWait{100};  // header to memory-full 
 inline constexpr milliseconds kUploadChunkPause{20};
 inline constexpr milliseconds kUploadSettle{100};     // before the buttons come back
 inline constexpr milliseconds kDisconnectPause{100};  // disconnect frame to port close
-// How long a key handler waits for the camera command to end before sending its key.
-inline constexpr milliseconds kCameraStopWait{1000};
 
 // How long a command that gave up on its reply waits for the data thread to drop it
 // (the data thread looks every 10 ms while it waits for a payload).

@@ -39,27 +39,24 @@ void DeviceCommands::Register(TCmdProcThread& thread) {
     }
 }
 
-// A closed port writes nothing; the command goes on as if it had written.
-void DeviceCommands::Write(const uint8_t* bytes, int32_t n) {
-    port_.WritePort(bytes, n);
-}
-
-void DeviceCommands::WriteFrame(uint8_t command, uint16_t length) {
+bool DeviceCommands::WriteFrame(uint8_t command, uint16_t length) {
     const auto header = frame::MakeHeader(command, length);
-    Write(header.data(), static_cast<int32_t>(header.size()));
+    return Write(header.data(), static_cast<int32_t>(header.size()));
 }
 
 // Picture and delete requests: the header with length 4, then the word.
-void DeviceCommands::WriteFrameWithWord(uint8_t command, uint32_t word) {
+bool DeviceCommands::WriteFrameWithWord(uint8_t command, uint32_t word) {
     std::array<uint8_t, frame::kHeaderSize + frame::kRequestArgumentSize> bytes{};
     const auto header = frame::MakeHeader(command, frame::kRequestArgumentSize);
     std::copy(header.begin(), header.end(), bytes.begin());
     frame::WriteLe32(bytes.data() + frame::kHeaderSize, word);
-    Write(bytes.data(), static_cast<int32_t>(bytes.size()));
+    return Write(bytes.data(), static_cast<int32_t>(bytes.size()));
 }
 
 bool DeviceCommands::WaitForTransfer(std::chrono::milliseconds period, int limit) {
-    int sleeps = 0;
+    const auto giveUpAt = std::chrono::steady_clock::now() + timing::kReplyHardLimit;
+    uint64_t seen = port_.BytesReceived();
+    int silentSleeps = 0;
     for (;;) {
         if (state_.transferStatus.load(std::memory_order_acquire) != kTransferPending) {
             return true;
@@ -67,11 +64,23 @@ bool DeviceCommands::WaitForTransfer(std::chrono::milliseconds period, int limit
         if (!thread_.Sleep(period)) {
             return false;
         }
-        if (++sleeps > limit) {
+        const uint64_t received = port_.BytesReceived();
+        if (received != seen) {
+            seen = received;
+            silentSleeps = 0;
+        } else {
+            ++silentSleeps;
+        }
+        if (silentSleeps > limit || std::chrono::steady_clock::now() >= giveUpAt) {
             AbandonReply();
             return false;
         }
     }
+}
+
+// A closed port or a failed write: the request did not reach the microscope.
+bool DeviceCommands::Write(const uint8_t* bytes, int32_t n) {
+    return port_.WritePort(bytes, n) == n;
 }
 
 // A reply that stalled halfway may still hold the data thread in its payload wait, which
@@ -112,7 +121,11 @@ void DeviceCommands::DeleteSelected() {
     if (!window_.AskOkCancel(question)) {
         return;
     }
-    WriteFrameWithWord(frame::kDeleteRequest, info);
+    // Nothing is removed here unless the microscope was asked to remove it there.
+    if (!WriteFrameWithWord(frame::kDeleteRequest, info)) {
+        window_.ShowError(window_.Message(message::kRequestNotSent));
+        return;
+    }
     pictures_.RemoveAt(row);
     // The row count still includes the row being deleted.
     const int rows = window_.RowCount();
@@ -130,7 +143,10 @@ void DeviceCommands::DeleteAll() {
     if (!window_.AskOkCancel(question)) {
         return;
     }
-    WriteFrame(frame::kDeleteAllRequest);
+    if (!WriteFrame(frame::kDeleteAllRequest)) {
+        window_.ShowError(window_.Message(message::kRequestNotSent));
+        return;
+    }
     const int32_t count = pictures_.Count();
     for (int32_t i = 0; i < count; ++i) {
         DeleteScratchPicture(pictures_.InfoAt(i));
@@ -144,11 +160,8 @@ void DeviceCommands::CameraOn() {
     WriteFrame(frame::kCameraOn);
     window_.ApplyButtonSet(ButtonSet::Busy);
     window_.SetEnabled(Control::CameraBtn, true);  // so the user can switch it off
-    // Any other code, the camera-off signal above all, ends the stream.
-    while (state_.pendingCommand.load(std::memory_order_acquire) == command::kCameraOn) {
-        if (!thread_.Sleep(timing::kCameraPoll)) {
-            break;
-        }
+    // The camera-off signal or any other request ends the stream.
+    while (!thread_.WaitForCameraStop(timing::kCameraPoll)) {
     }
     WriteFrame(frame::kCameraOff);
 }

@@ -49,15 +49,17 @@ class DeviceCommands {
     void SendKey(int key);  // 0xFFE2..0xFFE9, key 1..8
 
     // The sending half of the upload: header, memory-full check and paced data. Sends
-    // nothing unless 0 < size < 65535. Command thread.
+    // nothing unless 0 < size < 65535. Reports a failed write and stops there. Command
+    // thread.
     void SendUploadStream(const QByteArray& jpeg);
 
     // Base name stored for a snapshot number; empty when none was made.
     QString SnapshotName(uint16_t counter) const;
 
     // Polls the transfer status every period until it is non-zero; gives up after
-    // limit + 1 sleeps (or on a stop request). True when the status became non-zero.
-    // Giving up abandons the reply: whatever part of it arrives is dropped.
+    // limit + 1 sleeps in which no byte arrived (or on a stop request, or after
+    // kReplyHardLimit). True when the status became non-zero. Giving up abandons the
+    // reply: whatever part of it arrives is dropped.
     bool WaitForTransfer(std::chrono::milliseconds period, int limit);
 
     // The scratch picture of a picture number, as the digital zoom conversion writes it.
@@ -65,10 +67,12 @@ class DeviceCommands {
 
   private:
     void AbandonReply();
-    void Write(const uint8_t* bytes, int32_t n);
-    void WriteFrame(uint8_t command, uint16_t length = 0);
-    void WriteFrameWithWord(uint8_t command, uint32_t word);
+    // Each is one write; true when all of it was written.
+    bool Write(const uint8_t* bytes, int32_t n);
+    bool WriteFrame(uint8_t command, uint16_t length = 0);
+    bool WriteFrameWithWord(uint8_t command, uint32_t word);
     void FillPictureRows();
+    void TellIfDirectoryCut();
     void FetchPictures();
     void KeepRowFilled(int row, const frame::DirectoryEntry& entry);
     void DeleteScratchPicture(uint32_t info) const;

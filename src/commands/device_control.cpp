@@ -38,7 +38,7 @@ void DeviceControl::SetSnapshotStarter(std::function<void()> startSnapshot) {
 void DeviceControl::ConnectBtnClick() {
     // The search opens and closes ports itself: a click meanwhile would close the port it
     // is probing, and the search would report a microscope behind a closed port.
-    if (state_.pendingCommand.load(std::memory_order_acquire) == command::kPortSearch) {
+    if (thread_.IsRunningOrQueued(command::kPortSearch)) {
         return;
     }
     if (port_.IsOpen()) {
@@ -75,10 +75,9 @@ void DeviceControl::CameraBtnClick() {
         return;
     }
     if (!state_.cameraOn.load(std::memory_order_relaxed)) {
-        thread_.StoreCode(command::kCameraOn);
         state_.liveView.store(true, std::memory_order_relaxed);
         state_.collect.store(false, std::memory_order_relaxed);
-        thread_.Resume();
+        thread_.RequestCommand(command::kCameraOn);
         window_.SetCameraGlyph(QString::fromLatin1(kCameraOffGlyph));
         window_.SetEnabled(Control::SnapShotBtn, true);
         window_.SetEnabled(Control::ListView1, false);
@@ -87,7 +86,7 @@ void DeviceControl::CameraBtnClick() {
         return;
     }
     // The running camera command sees the signal and sends the camera-off request.
-    thread_.StoreCode(command::kCameraOffSignal);
+    thread_.SignalCameraOff();
     window_.SetCameraGlyph(QString::fromLatin1(kCameraOnGlyph));
     window_.SetEnabled(Control::SnapShotBtn, false);
     window_.SetEnabled(Control::ListView1, true);
@@ -101,7 +100,7 @@ void DeviceControl::SnapShotBtnClick() {
     if (startSnapshot_) {
         startSnapshot_();
     }
-    thread_.StoreCode(command::kCameraOffSignal);
+    thread_.SignalCameraOff();
     window_.SetCameraGlyph(QString::fromLatin1(kCameraOnGlyph));
     window_.SetEnabled(Control::SnapShotBtn, false);
 }
@@ -135,30 +134,21 @@ void DeviceControl::SendKey(int key) {
     thread_.RequestCommand(command::KeyCode(key));
 }
 
-// The key's code is stored only once the camera command has ended (it sends the
-// camera-off request on its way out) and the thread waits at its gate again; storing it
-// earlier would let the ending command's clean-up wipe it. Timer3 restarts the camera.
+// A key the microscope ignores while the camera streams: the queued key itself ends the
+// camera-on command, which sends the camera-off request before the key goes out. Timer3
+// restarts the camera afterwards.
 void DeviceControl::SendKeyWithCameraStopped(int key) {
-    if (state_.cameraOn.load(std::memory_order_relaxed)) {
-        thread_.RequestCommand(command::kCameraOffSignal);
-        thread_.WaitUntilIdle(timing::kCameraStopWait);
-    }
     SendKey(key);
 }
 
+// Restarts the camera only when the command thread has nothing to do: after a key, the
+// next tick finds it idle; a tick while requests wait leaves them alone.
 void DeviceControl::Timer3Timer() {
-    if (!state_.cameraOn.load(std::memory_order_relaxed)) {
+    if (!state_.cameraOn.load(std::memory_order_relaxed) ||
+        state_.snapshotInProgress.load(std::memory_order_relaxed)) {
         return;
     }
-    if (!state_.snapshotInProgress.load(std::memory_order_relaxed)) {
-        // Only into an empty slot: a key handler that blocked the window thread leaves this
-        // tick overdue, and it must not replace the key's code before the command thread
-        // has read it. The next tick restarts the camera after the key.
-        uint16_t empty = command::kNone;
-        state_.pendingCommand.compare_exchange_strong(empty, command::kCameraOn,
-                                                      std::memory_order_acq_rel);
-    }
-    thread_.Resume();
+    thread_.RequestIfIdle(command::kCameraOn);
 }
 
 }  // namespace dm

@@ -33,15 +33,21 @@ PictureRow MakeRow(const frame::DirectoryEntry& entry) {
 
 void DeviceCommands::DownloadAll() {
     state_.transferStatus.store(kTransferPending, std::memory_order_release);
+    state_.directoryExpected.store(true, std::memory_order_release);
     WriteFrame(frame::kDirectoryRequest);
-    if (!WaitForTransfer(timing::kDirectoryPoll, timing::kDirectoryPollLimit)) {
-        if (!thread_.StopRequested()) {
-            window_.ShowError(window_.Message(message::kNoDirectoryReply));
-        }
+    const bool answered = WaitForTransfer(timing::kDirectoryPoll, timing::kDirectoryPollLimit);
+    state_.directoryExpected.store(false, std::memory_order_release);
+    if (thread_.StopRequested()) {
         return;
     }
-    // The directory frame's payload stalled: the data thread dropped it.
+    if (!answered) {
+        window_.ShowError(window_.Message(message::kNoDirectoryReply));
+        return;
+    }
+    // The directory frame's payload stalled: the data thread dropped it. The rows on show
+    // stay as they were.
     if (state_.transferStatus.load(std::memory_order_acquire) == kTransferTimedOut) {
+        window_.ShowError(window_.Message(message::kDirectoryIncomplete));
         return;
     }
     FillPictureRows();
@@ -50,7 +56,18 @@ void DeviceCommands::DownloadAll() {
         pictures_.Clear();
         return;
     }
+    TellIfDirectoryCut();
     FetchPictures();
+}
+
+// The directory keeps 64 entries; a microscope that holds more is listed in part, and the
+// user is told before the pictures are fetched.
+void DeviceCommands::TellIfDirectoryCut() {
+    const int listed = state_.directory.Count();
+    const int held = state_.directory.Announced();
+    if (held > listed) {
+        window_.ShowInfo(window_.Message(message::kDirectoryCut).arg(listed).arg(held));
+    }
 }
 
 void DeviceCommands::FillPictureRows() {
@@ -94,7 +111,9 @@ void DeviceCommands::FetchPictures() {
         KeepRowFilled(i, entry);
         window_.SetProgress((kTransferShare * i + kTransferShare) / count);
     }
-    state_.pictureClaim.store(kAnyPicture, std::memory_order_release);
+    // A picture that comes after the last wait ended belongs to no row: nothing more is
+    // added until the next download.
+    state_.pictureClaim.store(kClaimClosed, std::memory_order_release);
     state_.downloadFinished.store(true, std::memory_order_release);
 }
 

@@ -74,7 +74,13 @@ void DeviceCommands::SendUploadStream(const QByteArray& jpeg) {
         return;
     }
     state_.transferStatus.store(kTransferPending, std::memory_order_release);
-    WriteFrame(frame::kUpload, static_cast<uint16_t>(size));
+    // A memory-full frame from an earlier upload must not stop this one: the flag now
+    // answers this header alone.
+    state_.memoryFull.store(false, std::memory_order_release);
+    if (!WriteFrame(frame::kUpload, static_cast<uint16_t>(size))) {
+        window_.ShowError(window_.Message(message::kUploadNotSent));
+        return;
+    }
     if (!thread_.Sleep(timing::kUploadHeaderWait)) {
         return;
     }
@@ -88,7 +94,11 @@ void DeviceCommands::SendUploadStream(const QByteArray& jpeg) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(jpeg.constData());
     for (int sent = 0; sent < size;) {
         const int chunk = std::min(timing::kUploadChunkSize, size - sent);
-        Write(bytes + sent, chunk);
+        if (!Write(bytes + sent, chunk)) {
+            window_.SetProgress(0);
+            window_.ShowError(window_.Message(message::kUploadNotSent));
+            return;
+        }
         sent += chunk;
         if (!thread_.Sleep(timing::kUploadChunkPause)) {
             return;

@@ -40,6 +40,11 @@ struct DeviceState {
     // the rest of a stalled frame would be taken from the next reply.
     std::atomic<bool> abandonReply{false};
 
+    // Set by the download right before its directory request, taken by the data thread
+    // with the directory frame it answers (cleared again when the wait gives up): a
+    // directory frame nobody asked for never replaces the directory of the rows on show.
+    std::atomic<bool> directoryExpected{false};
+
     // Picture routing for the data thread.
     std::atomic<bool> liveView{false};         // picture frames are live frames
     std::atomic<bool> collect{false};          // picture frames go to the picture list

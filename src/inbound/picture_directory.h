@@ -19,6 +19,10 @@ class PictureDirectory {
 
     uint16_t Count() const { return count_.load(std::memory_order_relaxed); }
     void SetCount(uint16_t count) { count_.store(count, std::memory_order_relaxed); }
+    // How many pictures the microscope said it holds; more than Count() when it sent
+    // more entries than the directory keeps.
+    uint16_t Announced() const { return announced_.load(std::memory_order_relaxed); }
+    void SetAnnounced(uint16_t count) { announced_.store(count, std::memory_order_relaxed); }
 
     // Indexes outside 0..kCapacity-1 read as an empty entry and are never written.
     frame::DirectoryEntry Entry(int index) const {
@@ -38,6 +42,7 @@ class PictureDirectory {
 
   private:
     std::atomic<uint16_t> count_{0};
+    std::atomic<uint16_t> announced_{0};
     std::array<std::atomic<uint32_t>, kCapacity> info_{};
     std::array<std::atomic<uint32_t>, kCapacity> size_{};
 };

@@ -2,11 +2,15 @@
 
 #include "inbound/picture_claim.h"
 
+#include <algorithm>
 #include <array>
 #include <mutex>
 #include <utility>
 
 namespace dm {
+
+static_assert(frame::kPictureBufferSize >= UINT16_MAX - frame::kPictureHeaderSize,
+              "a well-formed picture frame always fits the picture buffer");
 
 PictureReception::PictureReception(ReceiveBuffer& buffer, DeviceState& state,
                                    IMAGE_BUFFER& pictures, IMAGE_BUFFER& snapshots,
@@ -19,54 +23,79 @@ PictureReception::PictureReception(ReceiveBuffer& buffer, DeviceState& state,
       waitForPayload_(std::move(waitForPayload)),
       pictureBuffer_(std::make_unique<std::array<uint8_t, frame::kPictureBufferSize>>()) {}
 
-void PictureReception::Receive(uint16_t length) {
-    if (!waitForPayload_(length)) {
-        Finish(kTransferTimedOut);
-        return;
-    }
-    switch (ReadPayload(length)) {
-        case ReadResult::Read:
-            Route();
-            Finish(kTransferDone);
-            return;
-        case ReadResult::Malformed:
-        case ReadResult::Missing:
+FrameEnd PictureReception::Receive(uint16_t length) {
+    if (length < frame::kPictureHeaderSize) {
+        if (!waitForPayload_(length, length)) {
             Finish(kTransferTimedOut);
-            return;
+            return FrameEnd::Abandoned;
+        }
+        DropBytes(length);
+        Finish(kTransferTimedOut);
+        return FrameEnd::Malformed;
     }
+    PictureHeader header;
+    if (!waitForPayload_(frame::kPictureHeaderSize, length) || !PeekPictureHeader(header)) {
+        Finish(kTransferTimedOut);
+        return FrameEnd::Abandoned;
+    }
+    const uint64_t announced = frame::kPictureHeaderSize + uint64_t{header.size};
+    const auto consumed = static_cast<uint32_t>(std::min<uint64_t>(length, announced));
+    if (!waitForPayload_(consumed, length)) {
+        Finish(kTransferTimedOut);
+        return FrameEnd::Abandoned;
+    }
+    if (announced != length) {
+        DropBytes(consumed);
+        Finish(kTransferTimedOut);
+        return FrameEnd::Malformed;
+    }
+    if (!ReadPicture(header)) {
+        Finish(kTransferTimedOut);
+        return FrameEnd::Malformed;
+    }
+    Route();
+    Finish(kTransferDone);
+    return FrameEnd::Clean;
 }
 
-// The length field is meant to be 8 + S. A frame that says otherwise is still consumed
-// exactly as long as its length field announced, so the next frame is found where the
-// sender put it; a picture that would not fit the buffer or the frame is never read.
-PictureReception::ReadResult PictureReception::ReadPayload(uint16_t length) {
-    std::array<uint8_t, frame::kPictureHeaderSize> header{};
-    uint32_t info = 0;
-    uint32_t size = 0;
+bool PictureReception::PeekPictureHeader(PictureHeader& header) {
+    std::array<uint8_t, frame::kPictureHeaderSize> bytes{};
     {
         std::lock_guard guard(buffer_.Lock());
         // The command thread may have emptied the buffer (opening a port) since the wait.
-        if (buffer_.Count() < length) {
-            return ReadResult::Missing;
+        if (buffer_.Peek(bytes.data(), frame::kPictureHeaderSize) == 0) {
+            return false;
         }
-        if (length < frame::kPictureHeaderSize) {
-            buffer_.Drop(length);
-            return ReadResult::Malformed;
-        }
-        buffer_.Take(header.data(), frame::kPictureHeaderSize);
-        const uint32_t room = length - frame::kPictureHeaderSize;
-        info = frame::ReadLe32(header.data());
-        size = frame::ReadLe32(header.data() + 4);
-        if (size > frame::kPictureBufferSize || size > room) {
-            buffer_.Drop(room);
-            return ReadResult::Malformed;
-        }
-        buffer_.Take(pictureBuffer_->data(), size);
-        buffer_.Drop(room - size);  // surplus behind the picture
     }
-    pictureInfo_ = info;
-    pictureSize_ = size;
-    return ReadResult::Read;
+    header.info = frame::ReadLe32(bytes.data());
+    header.size = frame::ReadLe32(bytes.data() + 4);
+    return true;
+}
+
+bool PictureReception::DropBytes(uint32_t n) {
+    std::lock_guard guard(buffer_.Lock());
+    if (buffer_.Count() < n) {
+        return false;
+    }
+    buffer_.Drop(n);
+    return true;
+}
+
+// The frame is well formed (length = 8 + size, size within the picture buffer since the
+// length field is 16 bits wide).
+bool PictureReception::ReadPicture(const PictureHeader& header) {
+    std::array<uint8_t, frame::kPictureHeaderSize> skipped{};
+    {
+        std::lock_guard guard(buffer_.Lock());
+        if (buffer_.Count() < frame::kPictureHeaderSize + header.size) {
+            return false;  // emptied meanwhile by the command thread
+        }
+        buffer_.Take(skipped.data(), frame::kPictureHeaderSize);
+        buffer_.Take(pictureBuffer_->data(), header.size);
+    }
+    pictureInfo_ = header.info;
+    pictureSize_ = header.size;
+    return true;
 }
 
 // Each use runs when its flag is set, in this order. Nothing here depends on the live

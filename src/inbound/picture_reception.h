@@ -20,19 +20,26 @@
 
 namespace dm {
 
+// How a frame ended: read as announced, consumed but refused, or given up on while its
+// payload was still missing.
+enum class FrameEnd { Clean, Malformed, Abandoned };
+
 class PictureReception {
   public:
     // Blocks until n payload bytes are buffered; false on a stall or a stop request.
-    using PayloadWait = std::function<bool(uint32_t n)>;
+    // frameRest is how many bytes the frame still has in all (at least n): what a give-up
+    // leaves due.
+    using PayloadWait = std::function<bool(uint32_t n, uint32_t frameRest)>;
 
     PictureReception(ReceiveBuffer& buffer, DeviceState& state, IMAGE_BUFFER& pictures,
                      IMAGE_BUFFER& snapshots, LiveFrameSink& live, PayloadWait waitForPayload);
 
     // Called after the frame header was dropped; length is the header's length field.
-    // Consumes exactly length bytes unless the payload wait fails (which empties the
-    // receive buffer). A payload whose picture size does not fit the length field or the
-    // picture buffer is skipped whole and reported as transfer status 2.
-    void Receive(uint16_t length);
+    // A well-formed frame (length = 8 + picture size) is read and routed. A frame whose
+    // length and picture size disagree is refused (transfer status 2): of it, only the
+    // bytes both agree on are consumed, the smaller of length and 8 + size, and the data
+    // thread looks at what follows with suspicion.
+    FrameEnd Receive(uint16_t length);
 
     // The last picture received whole; untouched by a failed or malformed frame.
     uint32_t PictureInfo() const { return pictureInfo_; }
@@ -40,9 +47,14 @@ class PictureReception {
     const uint8_t* PictureBytes() const { return pictureBuffer_->data(); }
 
   private:
-    enum class ReadResult { Read, Malformed, Missing };
+    struct PictureHeader {
+        uint32_t info = 0;
+        uint32_t size = 0;
+    };
 
-    ReadResult ReadPayload(uint16_t length);
+    bool PeekPictureHeader(PictureHeader& header);
+    bool DropBytes(uint32_t n);
+    bool ReadPicture(const PictureHeader& header);
     void Route();
     void Finish(TransferStatus status);
 

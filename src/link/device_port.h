@@ -16,6 +16,9 @@ class DevicePort : public FrameWriter {
     virtual void ClosePort() = 0;
     // The port-open flag; any thread.
     virtual bool IsOpen() const = 0;
+    // Every byte received so far, on any port: a waiting command that sees it grow knows
+    // the reply is still arriving. Any thread.
+    virtual uint64_t BytesReceived() const = 0;
 };
 
 }  // namespace dm

@@ -15,7 +15,24 @@ uint32_t ReceiveBuffer::Append(const uint8_t* bytes, uint32_t n) {
     std::memcpy(storage_.data(), bytes + first, n - first);
     writePos_ = (writePos_ + n) % kStorageSize;
     count_.store(held + n, std::memory_order_release);
+    received_.fetch_add(n, std::memory_order_acq_rel);
+    arrived_.notify_all();  // the caller holds lock_, so no waiter misses it
     return n;
+}
+
+bool ReceiveBuffer::WaitForArrival(uint64_t seen, std::chrono::milliseconds timeout) {
+    std::unique_lock guard(lock_);
+    const uint64_t wakeUps = wakeUps_;
+    arrived_.wait_for(guard, timeout, [&] {
+        return received_.load(std::memory_order_acquire) != seen || wakeUps_ != wakeUps;
+    });
+    return received_.load(std::memory_order_acquire) != seen;
+}
+
+void ReceiveBuffer::WakeWaiters() {
+    std::lock_guard guard(lock_);
+    ++wakeUps_;
+    arrived_.notify_all();
 }
 
 void ReceiveBuffer::CopyOut(uint8_t* dest, uint32_t n) const {

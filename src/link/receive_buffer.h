@@ -3,11 +3,14 @@
 // PollPort) and the data thread takes frames from its front.
 //
 // Contract: Append, Peek, Take, Drop and Clear must be called with Lock() held; the data
-// thread holds it once around the two takes of a directory or picture frame. Count may be
-// read without the lock; callers use it only to decide whether to wait or go on.
+// thread holds it once around the two takes of a directory or picture frame. Count and
+// Received may be read without the lock; callers use them only to decide whether to wait
+// or go on. WaitForArrival takes the lock itself: never call it with the lock held.
 
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
@@ -21,6 +24,14 @@ class ReceiveBuffer {
     // Adds n bytes at the write side, all or nothing. Returns n, or 0 when refused.
     uint32_t Append(const uint8_t* bytes, uint32_t n);
     uint32_t Count() const { return count_.load(std::memory_order_acquire); }
+    // Every byte ever appended (refused chunks not counted): a reader that sees it change
+    // knows the line is still delivering, whatever was taken meanwhile.
+    uint64_t Received() const { return received_.load(std::memory_order_acquire); }
+    // Blocks until Received() differs from `seen`, WakeWaiters() is called, or the timeout
+    // passes. True when new bytes arrived.
+    bool WaitForArrival(uint64_t seen, std::chrono::milliseconds timeout);
+    // Ends every WaitForArrival at once (a stop request, a reply given up on).
+    void WakeWaiters();
     // Copies the n oldest bytes; 0 (and nothing copied) when fewer are held.
     uint32_t Peek(uint8_t* dest, uint32_t n) const;
     // As Peek, and removes them.
@@ -38,7 +49,10 @@ class ReceiveBuffer {
     uint32_t writePos_ = 0;
     uint32_t readPos_ = 0;
     std::atomic<uint32_t> count_{0};
+    std::atomic<uint64_t> received_{0};
+    uint64_t wakeUps_ = 0;  // under lock_
     std::mutex lock_;
+    std::condition_variable arrived_;
 };
 
 }  // namespace dm

@@ -45,6 +45,7 @@ class SerialPort : public DevicePort {
     int32_t WritePort(const uint8_t* bytes, int32_t n) override;
 
     bool IsOpen() const override { return open_.load(std::memory_order_acquire); }
+    uint64_t BytesReceived() const override { return buffer_.Received(); }
 
   private:
     ReceiveBuffer& buffer_;

@@ -4,6 +4,9 @@
 #include <QDeadlineTimer>
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <thread>
+#include <vector>
 
 #if defined(__linux__)
 #include <pthread.h>
@@ -17,6 +20,17 @@ namespace dm::test {
 namespace {
 
 using namespace std::chrono_literals;
+
+bool WaitFor(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
 
 class CmdProcThreadTest : public ::testing::Test {
   protected:
@@ -41,7 +55,7 @@ class CmdProcThreadTest : public ::testing::Test {
 
 TEST_F(CmdProcThreadTest, CodesOutsideTheTableRunNothingAndAreCleared) {
     thread_.start();
-    thread_.Resume();  // code 0
+    thread_.RequestCommand(command::kNone);
     ASSERT_TRUE(thread_.WaitUntilIdle(5s));
     thread_.RequestCommand(command::kCameraOffSignal);
     ASSERT_TRUE(thread_.WaitUntilIdle(5s));
@@ -68,24 +82,85 @@ TEST_F(CmdProcThreadTest, RequestBeforeTheThreadReachesItsGateIsKept) {
     EXPECT_EQ(runs_, 1);
 }
 
-TEST_F(CmdProcThreadTest, ResumeWhileACommandRunsIsNotRemembered) {
-    std::atomic<bool> release{false};
-    std::atomic<int> blockingRuns{0};
-    thread_.SetCommand(command::kUpload, [&] {
-        ++blockingRuns;
-        while (!release && thread_.Sleep(5ms)) {
+// Holds the thread in a command of code kUpload until `release` is set.
+class QueueTest : public CmdProcThreadTest {
+  protected:
+    void SetUp() override {
+        CmdProcThreadTest::SetUp();
+        thread_.SetCommand(command::kUpload, [this] {
+            order_.push_back(command::kUpload);
+            ++blockingRuns_;
+            while (!release_ && thread_.Sleep(2ms)) {
+            }
+        });
+        thread_.SetCommand(command::kKey1 + 1, [this] { order_.push_back(command::kKey1 + 1); });
+        thread_.start();
+        thread_.RequestCommand(command::kUpload);
+        while (blockingRuns_ == 0) {
+            std::this_thread::sleep_for(1ms);
         }
+    }
+
+    std::atomic<bool> release_{false};
+    std::atomic<int> blockingRuns_{0};
+    std::vector<uint16_t> order_;  // command thread until idle
+};
+
+TEST_F(QueueTest, RequestsWhileACommandRunsRunAfterItInTheOrderMade) {
+    EXPECT_FALSE(thread_.IsIdle());
+    EXPECT_TRUE(thread_.IsRunningOrQueued(command::kUpload));
+    thread_.RequestCommand(command::kKey1 + 1);
+    thread_.RequestCommand(command::kUpload);
+    EXPECT_FALSE(thread_.RequestIfIdle(command::kCameraOn));  // busy: the keep-alive waits
+    release_ = true;
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+    EXPECT_EQ(order_, (std::vector<uint16_t>{command::kUpload, command::kKey1 + 1,
+                                             command::kUpload}));
+    EXPECT_EQ(state_.pendingCommand.load(), 0);
+}
+
+TEST_F(QueueTest, AFullQueueDropsTheNewestRequest) {
+    for (std::size_t i = 0; i < TCmdProcThread::kQueueCapacity; ++i) {
+        EXPECT_TRUE(thread_.RequestCommand(command::kKey1 + 1)) << i;
+    }
+    EXPECT_FALSE(thread_.RequestCommand(command::kUpload));
+    release_ = true;
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+    EXPECT_EQ(order_.size(), TCmdProcThread::kQueueCapacity + 1);
+    EXPECT_EQ(order_.back(), command::kKey1 + 1);
+}
+
+TEST_F(QueueTest, CameraOffSignalWithdrawsAWaitingCameraOnRequest) {
+    thread_.RequestCommand(command::kCameraOn);
+    thread_.RequestCommand(command::kCameraOn);  // not queued twice
+    EXPECT_TRUE(thread_.IsRunningOrQueued(command::kCameraOn));
+    thread_.SignalCameraOff();
+    EXPECT_FALSE(thread_.IsRunningOrQueued(command::kCameraOn));
+    release_ = true;
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+    EXPECT_EQ(runs_, 0);
+}
+
+TEST_F(CmdProcThreadTest, StreamingCameraEndsOnTheSignalOrOnAnyOtherRequest) {
+    std::atomic<int> stops{0};
+    thread_.SetCommand(command::kCameraOn, [&] {
+        while (!thread_.WaitForCameraStop(10ms)) {
+        }
+        ++stops;
     });
     thread_.start();
-    thread_.RequestCommand(command::kUpload);
-    while (blockingRuns == 0) {
-        std::this_thread::sleep_for(1ms);
-    }
-    thread_.RequestCommand(command::kUpload);  // lands while the first one runs
-    release = true;
+    ASSERT_TRUE(thread_.RequestIfIdle(command::kCameraOn));
+    ASSERT_TRUE(WaitFor([&] { return state_.pendingCommand.load() == command::kCameraOn; }));
+    thread_.SignalCameraOff();
     ASSERT_TRUE(thread_.WaitUntilIdle(5s));
-    EXPECT_EQ(blockingRuns, 1);
-    EXPECT_EQ(state_.pendingCommand.load(), 0);
+    EXPECT_EQ(stops, 1);
+
+    thread_.RequestCommand(command::kCameraOn);
+    ASSERT_TRUE(WaitFor([&] { return state_.pendingCommand.load() == command::kCameraOn; }));
+    thread_.RequestCommand(command::kKey1);
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+    EXPECT_EQ(stops, 2);
+    EXPECT_EQ(lastCode_, command::kKey1);
 }
 
 TEST_F(CmdProcThreadTest, StopRequestCutsASleepShortAndEndsTheThread) {
@@ -133,9 +208,8 @@ TEST_F(KeyCommandTest, EveryKeyCommandWritesItsKeyFrame) {
     EXPECT_EQ(state_.pendingCommand.load(), 0);
 }
 
-TEST_F(KeyCommandTest, CameraOffSignalAndEmptyResumeWriteNothing) {
-    thread_.Resume();
-    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+TEST_F(KeyCommandTest, CameraOffSignalAndEmptyRequestWriteNothing) {
+    Run(command::kNone);
     Run(command::kCameraOffSignal);
     EXPECT_TRUE(port_.Writes().empty());
     EXPECT_TRUE(window_.Calls().empty());

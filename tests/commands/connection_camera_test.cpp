@@ -125,9 +125,8 @@ TEST_F(CameraTest, KeysWithCameraOnStopItSendTheKeyAndTimer3RestartsIt) {
                                         "F8 2A 00 00", "F8 45 00 00"}));
 }
 
-// A key request (for instance of a camera-stopping button, made right after the camera
-// command ended) may still wait at the gate of the command thread when Timer3 fires:
-// the keep-alive must leave it there.
+// A key request may still wait in the queue when Timer3 fires: the keep-alive leaves the
+// camera off until the key has gone out.
 TEST(Timer3KeepAlive, LeavesARequestTheThreadHasNotTakenYet) {
     DeviceState state;
     FakeDevicePort port;
@@ -137,7 +136,8 @@ TEST(Timer3KeepAlive, LeavesARequestTheThreadHasNotTakenYet) {
     state.cameraOn = true;
     control.UpBtnClick();
     control.Timer3Timer();
-    EXPECT_EQ(state.pendingCommand.load(), command::KeyCode(1));
+    EXPECT_TRUE(thread.IsRunningOrQueued(command::KeyCode(1)));
+    EXPECT_FALSE(thread.IsRunningOrQueued(command::kCameraOn));
 }
 
 TEST_F(CameraTest, Timer3DoesNothingWithCameraOffAndNoKeepAliveDuringSnapshot) {
@@ -150,23 +150,6 @@ TEST_F(CameraTest, Timer3DoesNothingWithCameraOffAndNoKeepAliveDuringSnapshot) {
     control_.Timer3Timer();
     ASSERT_TRUE(thread_.WaitUntilIdle(5s));
     EXPECT_TRUE(port_.Writes().empty());
-}
-
-TEST_F(CameraTest, Timer3LeavesAKeyCodeNotYetReadInPlace) {
-    state_.cameraOn = true;
-    // A key handler stored its code and the command thread has not read it yet.
-    state_.pendingCommand = command::KeyCode(8);
-    control_.Timer3Timer();
-    ASSERT_TRUE(port_.WaitForWrites(1, 5s));
-    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
-    EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 48 00 00"}));
-
-    control_.Timer3Timer();  // the slot is empty again: the camera restarts
-    ASSERT_TRUE(port_.WaitForWrites(2, 5s));
-    EXPECT_EQ(port_.WrittenHex().back(), "F8 29 00 00");
-    state_.cameraOn = false;
-    thread_.StoreCode(command::kCameraOffSignal);
-    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
 }
 
 TEST_F(CameraTest, SnapshotClickStopsTheStreamAndStartsTheFinishingMachine) {

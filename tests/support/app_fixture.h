@@ -105,6 +105,7 @@ class RecordingPort : public DevicePort {
         open = false;
     }
     bool IsOpen() const override { return open; }
+    uint64_t BytesReceived() const override { return 0; }
     int32_t WritePort(const uint8_t* bytes, int32_t n) override;
     bool open = false;
 

@@ -3,6 +3,7 @@
 // port numbers open, and can run a hook on every write (on the writer's thread).
 // Thread-safe.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -32,6 +33,9 @@ class FakeDevicePort : public DevicePort {
     void ClosePort() override;
     bool IsOpen() const override;
     int32_t WritePort(const uint8_t* bytes, int32_t n) override;
+    uint64_t BytesReceived() const override { return received_.load(); }
+    // As if n more bytes had come in from the microscope.
+    void AddBytesReceived(uint64_t n) { received_ += n; }
 
     std::vector<Bytes> Writes() const;
     // Each write as spaced hex, e.g. "F8 21 00 00".
@@ -54,6 +58,7 @@ class FakeDevicePort : public DevicePort {
     std::vector<Bytes> writes_;
     std::vector<int> attempts_;
     std::vector<int> closes_;
+    std::atomic<uint64_t> received_{0};
 };
 
 }  // namespace dm::test
