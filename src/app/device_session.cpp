@@ -12,6 +12,7 @@
 #include "view/digital_zoom.h"
 #include "view/download_finisher.h"
 #include "view/picture_browser.h"
+#include "view/scratch_folders.h"
 #include "view/snapshot_finisher.h"
 
 namespace dm {
@@ -23,7 +24,7 @@ DeviceSession::DeviceSession(TForm1& form, SerialPort::PortTableSource portTable
       liveView_(form.State(), form, surface_) {
     form_.SetDevicePort(&port_);
     form_.SetWorkerStart([this] { StartWorkers(); });
-    form_.SetExitCleanup([this] { RemoveScratchPictures(); });
+    form_.SetExitCleanup([this] { RemoveScratchFolders(); });
     form_.SetHandlers(this);
 }
 
@@ -58,19 +59,21 @@ void DeviceSession::Attach() {
         StartWorkers();
     }
     DeviceState& state = form_.State();
-    const QString scratch = form_.ScratchFolder();
+    scratch_ = std::make_unique<ScratchFolders>(form_.ScratchFolder());
+    const QString& downloads = scratch_->DownloadsFolder();
     // The live view control starts out showing what start-up drew on it.
     surface_.DrawUnscaled(form_.Image3()->Picture());
 
     commands_ =
-        std::make_unique<DeviceCommands>(state, port_, form_, pictures_, *cmdThread_, scratch);
+        std::make_unique<DeviceCommands>(state, port_, form_, pictures_, *cmdThread_, downloads);
     commands_->Register(*cmdThread_);
-    zoom_ = std::make_unique<DigitalZoom>(surface_, form_, scratch);
-    downloadFinisher_ = std::make_unique<DownloadFinisher>(state, form_, pictures_, *zoom_);
+    downloadZoom_ = std::make_unique<DigitalZoom>(surface_, form_, downloads);
+    snapshotZoom_ = std::make_unique<DigitalZoom>(surface_, form_, scratch_->SnapshotsFolder());
+    downloadFinisher_ = std::make_unique<DownloadFinisher>(state, form_, pictures_, *downloadZoom_);
     snapshotFinisher_ = std::make_unique<SnapshotFinisher>(
-        state, form_, snapshots_, *zoom_,
+        state, form_, snapshots_, *snapshotZoom_,
         [this](uint16_t code) { cmdThread_->RequestCommand(code); });
-    browser_ = std::make_unique<PictureBrowser>(state, form_, pictures_, scratch);
+    browser_ = std::make_unique<PictureBrowser>(state, form_, pictures_, downloads);
     control_ = std::make_unique<DeviceControl>(state, port_, *cmdThread_, form_);
     control_->SetSnapshotStarter([this] { snapshotFinisher_->Begin(); });
 }
@@ -79,9 +82,13 @@ bool DeviceSession::CommandsIdle() const {
     return !cmdThread_ || cmdThread_->IsIdle();
 }
 
-void DeviceSession::RemoveScratchPictures() {
-    if (browser_) {
-        browser_->RemoveScratchPictures();
+QString DeviceSession::DownloadsFolder() const {
+    return scratch_ ? scratch_->DownloadsFolder() : QString();
+}
+
+void DeviceSession::RemoveScratchFolders() {
+    if (scratch_) {
+        scratch_->Remove();
     }
 }
 

@@ -30,6 +30,7 @@ class DigitalZoom;
 class DownloadFinisher;
 class SnapshotFinisher;
 class PictureBrowser;
+class ScratchFolders;
 
 class DeviceSession : public DeviceButtonHandlers {
   public:
@@ -40,7 +41,9 @@ class DeviceSession : public DeviceButtonHandlers {
     DeviceSession(const DeviceSession&) = delete;
     DeviceSession& operator=(const DeviceSession&) = delete;
 
-    // After a successful FormCreate: the parts that need the scratch folder.
+    // After a successful FormCreate: the parts that need the scratch folder. Claims this
+    // run's scratch folders inside it (removing those of runs that are gone); the exit
+    // clean-up and the destruction remove them again.
     void Attach();
 
     SerialPort& Port() { return port_; }
@@ -48,6 +51,9 @@ class DeviceSession : public DeviceButtonHandlers {
     const IMAGE_BUFFER& Snapshots() const { return snapshots_; }
     // True while the command thread waits for its next request (or has not started).
     bool CommandsIdle() const;
+    // Where this run keeps the scratch pictures of the current download; empty before
+    // Attach.
+    QString DownloadsFolder() const;
 
     void ConnectBtnClick() override;
     void DownloadBtnClick() override;
@@ -79,7 +85,7 @@ class DeviceSession : public DeviceButtonHandlers {
     void ToControl(void (DeviceControl::*handler)());
     void ToBrowser(void (PictureBrowser::*handler)());
     void RequestCommand(uint16_t code);
-    void RemoveScratchPictures();
+    void RemoveScratchFolders();
     bool Attached() const { return control_ != nullptr; }
 
     TForm1& form_;
@@ -91,8 +97,10 @@ class DeviceSession : public DeviceButtonHandlers {
     LiveView liveView_;
     std::unique_ptr<TCmdProcThread> cmdThread_;
     std::unique_ptr<TDataProcThread> dataThread_;
+    std::unique_ptr<ScratchFolders> scratch_;
     std::unique_ptr<DeviceCommands> commands_;
-    std::unique_ptr<DigitalZoom> zoom_;
+    std::unique_ptr<DigitalZoom> downloadZoom_;
+    std::unique_ptr<DigitalZoom> snapshotZoom_;
     std::unique_ptr<DownloadFinisher> downloadFinisher_;
     std::unique_ptr<SnapshotFinisher> snapshotFinisher_;
     std::unique_ptr<PictureBrowser> browser_;

@@ -21,6 +21,12 @@ QString SnapshotBaseName(const QDate& date, uint16_t number) {
 }  // namespace
 
 void DeviceCommands::Snapshot() {
+    // Only a request the window still waits for runs; one it gave up on does nothing.
+    uint8_t expected = kSnapshotRequestWaiting;
+    if (!state_.snapshotRequest.compare_exchange_strong(expected, kSnapshotRequestRunning,
+                                                        std::memory_order_acq_rel)) {
+        return;
+    }
     state_.snapshotBusy.store(true, std::memory_order_release);
     window_.ApplyButtonSet(ButtonSet::Busy);
 

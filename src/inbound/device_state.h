@@ -22,6 +22,17 @@ enum TransferStatus : uint8_t {
     kTransferTimedOut = 2,
 };
 
+// Values of DeviceState::snapshotRequest: the window's snapshot step stores Waiting before
+// it requests the snapshot command; the command takes it to Running as its first step, or
+// the window gives up on it with Abandoned. Whoever wins the exchange from Waiting decides,
+// so a command that starts late after the window gave up does nothing.
+enum SnapshotRequest : uint8_t {
+    kSnapshotRequestNone = 0,
+    kSnapshotRequestWaiting = 1,
+    kSnapshotRequestRunning = 2,
+    kSnapshotRequestAbandoned = 3,
+};
+
 // Values of DeviceState::pictureClaim besides a picture number (0..0xFFFFFF).
 inline constexpr uint32_t kAnyPicture = 0xFFFFFFFF;
 inline constexpr uint32_t kClaimTaken = 0xFFFFFFFE;
@@ -58,6 +69,7 @@ struct DeviceState {
     // Snapshot finishing, between the window's state machine and the snapshot command.
     std::atomic<bool> snapshotInProgress{false};
     std::atomic<bool> snapshotBusy{false};
+    std::atomic<uint8_t> snapshotRequest{kSnapshotRequestNone};  // SnapshotRequest
     // The file name is written before snapshotSaveRequested is set (release) and read
     // after it was seen set (acquire).
     std::atomic<bool> snapshotSaveRequested{false};

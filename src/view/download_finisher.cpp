@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include <QStringList>
-
+#include "commands/message_numbers.h"
 #include "view/picture_files.h"
 
 namespace dm {
@@ -13,7 +12,7 @@ constexpr int kConversionStartPercent = 80;
 constexpr int kConversionSpanPercent = 20;
 constexpr int kDonePercent = 100;
 constexpr int kIdlePercent = 0;
-constexpr int kDownloadFinishedMessage = 7;
+const QString kNameSeparator = QStringLiteral(", ");
 }  // namespace
 
 DownloadFinisher::DownloadFinisher(DeviceState& state, WindowPort& window,
@@ -25,34 +24,48 @@ void DownloadFinisher::Timer2Timer() {
         return;
     }
     window_.SetProgress(kConversionStartPercent);
-    const QStringList failed = ConvertAll();
-    if (!failed.isEmpty()) {
-        window_.ShowError(QStringLiteral("These pictures could not be prepared for viewing: ") +
-                          failed.join(QStringLiteral(", ")));
-    }
+    const Conversion conversion = ConvertAll();
     window_.SetProgress(kDonePercent);
-    window_.ShowInfo(window_.Message(kDownloadFinishedMessage));
+    Tell(conversion);
     window_.SetProgress(kIdlePercent);
     window_.ApplyButtonSet(ButtonSet::Ready);
     window_.SetEnabled(Control::CameraBtn, true);
 }
 
-QStringList DownloadFinisher::ConvertAll() {
-    QStringList failed;
-    const int count = std::min<int>(state_.directory.Count(), PictureDirectory::kCapacity);
-    for (int i = 0; i < count; ++i) {
+DownloadFinisher::Conversion DownloadFinisher::ConvertAll() {
+    Conversion conversion;
+    conversion.rows = std::min<int>(state_.directory.Count(), PictureDirectory::kCapacity);
+    for (int i = 0; i < conversion.rows; ++i) {
         const QByteArray jpeg = pictures_.StreamAt(i);
         // An empty stream is a picture that never arrived: nothing to convert.
-        if (!jpeg.isEmpty()) {
+        if (jpeg.isEmpty()) {
+            window_.MarkRowNotReceived(i);
+        } else {
+            ++conversion.received;
             const uint32_t info = state_.directory.Entry(i).info;
             if (!zoom_.ConvertWithDigitalZoom(jpeg, info).converted) {
-                failed << DefaultJpegFileName(info);
+                conversion.failed << DefaultJpegFileName(info);
             }
         }
         window_.SetProgress(kConversionStartPercent +
-                            (kConversionSpanPercent * i + kConversionSpanPercent) / count);
+                            (kConversionSpanPercent * i + kConversionSpanPercent) /
+                                conversion.rows);
     }
-    return failed;
+    return conversion;
+}
+
+void DownloadFinisher::Tell(const Conversion& conversion) {
+    if (!conversion.failed.isEmpty()) {
+        window_.ShowError(window_.Message(message::kPicturesNotPrepared)
+                              .arg(conversion.failed.join(kNameSeparator)));
+    }
+    if (conversion.received < conversion.rows) {
+        window_.ShowInfo(window_.Message(message::kDownloadIncomplete)
+                             .arg(conversion.received)
+                             .arg(conversion.rows));
+    } else if (conversion.failed.isEmpty()) {
+        window_.ShowInfo(window_.Message(message::kDownloadFinished));
+    }
 }
 
 }  // namespace dm

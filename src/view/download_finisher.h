@@ -2,7 +2,10 @@
 // Download finishing, run by Timer2 once a download of all pictures has ended: converts
 // every downloaded picture into its scratch picture while the progress bar goes from 80 %
 // to 100 %, tells the user, and makes the device buttons usable again.
-// A row whose picture never arrived is skipped; the others are converted as usual.
+// A row whose picture never arrived is marked "not received" and skipped; the others are
+// converted as usual. The user is told the download is complete (message 7) only when
+// every listed picture arrived and was converted; otherwise how many arrived (message 37)
+// and which could not be prepared (message 36).
 // Window thread.
 
 #include <QStringList>
@@ -23,8 +26,13 @@ class DownloadFinisher {
     void Timer2Timer();
 
   private:
-    // Picture numbers whose conversion failed.
-    QStringList ConvertAll();
+    struct Conversion {
+        int rows = 0;        // listed pictures
+        int received = 0;    // of them, those that arrived
+        QStringList failed;  // default names of those that arrived but did not convert
+    };
+    Conversion ConvertAll();
+    void Tell(const Conversion& conversion);
 
     DeviceState& state_;
     WindowPort& window_;

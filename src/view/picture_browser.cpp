@@ -1,28 +1,26 @@
 #include "view/picture_browser.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <utility>
 
+#include "commands/message_numbers.h"
 #include "link/frame.h"
 #include "view/jpeg_codec.h"
+#include "view/live_frame_ring.h"
 #include "view/magnification.h"
 #include "view/overlays.h"
 #include "view/picture_files.h"
 
 namespace dm {
 
-namespace {
-constexpr int kNoPicturesMessage = 8;
-}  // namespace
-
 PictureBrowser::PictureBrowser(DeviceState& state, WindowPort& window, const IMAGE_BUFFER& pictures,
-                               QString scratchFolder)
+                               QString downloadsFolder)
     : state_(state),
       window_(window),
       pictures_(pictures),
-      scratchFolder_(std::move(scratchFolder)) {}
+      downloadsFolder_(std::move(downloadsFolder)) {}
 
 void PictureBrowser::ListView1Click() {
     const int row = window_.SelectedRow();
@@ -30,33 +28,41 @@ void PictureBrowser::ListView1Click() {
         return;
     }
     window_.SetBrowseViewVisible(true);
+    if (!Received(row)) {
+        // The view is emptied, so no other row's picture stands for this one.
+        QImage nothing(kPanelWidth, kPanelHeight, QImage::Format_RGB32);
+        nothing.fill(Qt::black);
+        window_.ShowBrowsePicture(nothing);
+        window_.ShowInfo(window_.Message(message::kPictureNotReceived));
+        return;
+    }
     ShowSelected(row);
 }
 
 void PictureBrowser::RedrawAfterCheckBox() {
     const int row = window_.SelectedRow();
     // During the live view the boxes take effect on the next rendered frame.
-    if (row < 0 || state_.liveView.load(std::memory_order_relaxed)) {
+    if (row < 0 || state_.liveView.load(std::memory_order_relaxed) || !Received(row)) {
         return;
     }
     ShowSelected(row);
 }
 
+bool PictureBrowser::Received(int row) const {
+    return !pictures_.StreamAt(row).isEmpty();
+}
+
 void PictureBrowser::ShowSelected(int row) {
-    // Listed but not downloaded: nothing to show.
-    if (pictures_.StreamAt(row).isEmpty()) {
-        return;
-    }
     browsedInfo_ = state_.directory.Entry(row).info;
     state_.currentPictureInfo.store(frame::PictureNumber(browsedInfo_), std::memory_order_relaxed);
-    ShowPictureWithOverlays(ScratchPicturePath(scratchFolder_, browsedInfo_));
+    ShowPictureWithOverlays(ScratchPicturePath(downloadsFolder_, browsedInfo_));
 }
 
 void PictureBrowser::ShowPictureWithOverlays(const QString& scratchPath) {
     // Reloaded every time, so an overlay switched off disappears.
     QImage picture = LoadScratchPicture(scratchPath);
     if (picture.isNull()) {
-        window_.ShowError(QStringLiteral("The picture could not be read from ") + scratchPath);
+        window_.ShowError(window_.Message(message::kPictureUnreadable).arg(scratchPath));
         return;
     }
     picture = picture.convertToFormat(QImage::Format_RGB32);
@@ -70,17 +76,25 @@ void PictureBrowser::SaveBtnClick() {
     if (row < 0) {
         return;
     }
+    if (!Received(row)) {
+        window_.ShowInfo(window_.Message(message::kPictureNotReceived));
+        return;
+    }
     const uint32_t info = pictures_.InfoAt(row);
     const std::optional<QString> path = window_.ChooseJpegFile(DefaultJpegFileName(info));
-    if (path) {
-        SaveAsJpeg(info, *path, kSingleSaveJpegQuality);
+    if (!path) {
+        return;
+    }
+    if (const auto error = SaveAsJpeg(info, *path, kSingleSaveJpegQuality)) {
+        window_.ShowError(*error);
     }
 }
 
 void PictureBrowser::SaveAllBtnClick() {
-    const int32_t count = pictures_.Count();
-    if (count == 0) {
-        window_.ShowInfo(window_.Message(kNoPicturesMessage));
+    // A listed row without a record yet counts as skipped, like an empty record.
+    const int rows = std::max<int>(pictures_.Count(), window_.RowCount());
+    if (rows == 0) {
+        window_.ShowInfo(window_.Message(message::kDirectoryEmpty));
         return;
     }
     const std::optional<QString> chosen =
@@ -89,34 +103,48 @@ void PictureBrowser::SaveAllBtnClick() {
         return;
     }
     // Only the folder is used; every picture keeps its own default name.
-    const QDir folder = QFileInfo(*chosen).absoluteDir();
-    for (int32_t i = 0; i < count; ++i) {
-        const uint32_t info = pictures_.InfoAt(i);
-        if (!SaveAsJpeg(info, folder.filePath(DefaultJpegFileName(info)), kDefaultJpegQuality)) {
-            return;
+    const QString folder = QFileInfo(*chosen).absolutePath();
+    int saved = 0;
+    int skipped = 0;
+    int failed = 0;
+    for (int row = 0; row < rows; ++row) {
+        switch (SaveOneOfAll(row, folder)) {
+            case SaveResult::Saved:
+                ++saved;
+                break;
+            case SaveResult::Skipped:
+                ++skipped;
+                break;
+            case SaveResult::Failed:
+                ++failed;
+                break;
         }
     }
+    window_.ShowInfo(window_.Message(message::kSaveAllSummary).arg(saved).arg(skipped).arg(failed));
 }
 
-bool PictureBrowser::SaveAsJpeg(uint32_t info, const QString& path, int quality) {
-    const QString scratch = ScratchPicturePath(scratchFolder_, info);
+PictureBrowser::SaveResult PictureBrowser::SaveOneOfAll(int row, const QString& folder) const {
+    if (!Received(row)) {
+        return SaveResult::Skipped;
+    }
+    const uint32_t info = pictures_.InfoAt(row);
+    // One summary tells of every failure, rather than a box for each picture.
+    const auto error =
+        SaveAsJpeg(info, QDir(folder).filePath(DefaultJpegFileName(info)), kDefaultJpegQuality);
+    return error ? SaveResult::Failed : SaveResult::Saved;
+}
+
+std::optional<QString> PictureBrowser::SaveAsJpeg(uint32_t info, const QString& path,
+                                                  int quality) const {
+    const QString scratch = ScratchPicturePath(downloadsFolder_, info);
     const QImage picture = LoadScratchPicture(scratch);
     if (picture.isNull()) {
-        window_.ShowError(QStringLiteral("The picture could not be read from ") + scratch);
-        return false;
+        return window_.Message(message::kPictureUnreadable).arg(scratch);
     }
     if (!SaveJpegFile(picture, path, quality)) {
-        window_.ShowError(QStringLiteral("The picture could not be saved to ") + path);
-        return false;
+        return window_.Message(message::kPictureNotSaved).arg(path);
     }
-    return true;
-}
-
-void PictureBrowser::RemoveScratchPictures() {
-    const int32_t count = pictures_.Count();
-    for (int32_t i = 0; i < count; ++i) {
-        QFile::remove(ScratchPicturePath(scratchFolder_, pictures_.InfoAt(i)));
-    }
+    return std::nullopt;
 }
 
 }  // namespace dm

@@ -1,12 +1,15 @@
 #pragma once
 // Browsing and saving the downloaded pictures, the window's side of ListView1, the two
-// overlay check boxes, SaveBtn and SaveAllBtn, and the removal of the scratch pictures at
-// exit. Row i is record i of the picture list and entry i of the picture directory; each
-// picture is shown and saved from its scratch picture.
+// overlay check boxes, SaveBtn and SaveAllBtn. Row i is record i of the picture list and
+// entry i of the picture directory; each picture is shown and saved from its scratch
+// picture in the downloads folder, and only when its record says it arrived in the
+// current download: a row whose picture never arrived shows and saves nothing (message
+// 31), so no file of an earlier download is ever taken for it.
 // Saved files are written whole or not at all; a failure is reported with its path.
 // Window thread.
 
 #include <cstdint>
+#include <optional>
 
 #include <QString>
 
@@ -18,31 +21,37 @@ namespace dm {
 
 class PictureBrowser {
   public:
+    // downloadsFolder holds the scratch pictures of the current download.
     PictureBrowser(DeviceState& state, WindowPort& window, const IMAGE_BUFFER& pictures,
-                   QString scratchFolder);
+                   QString downloadsFolder);
 
     void ListView1Click();
     void CheckBox1Click() { RedrawAfterCheckBox(); }
     void CheckBox2Click() { RedrawAfterCheckBox(); }
     void SaveBtnClick();
+    // Saves every received picture into the chosen folder, skips the others, goes on past
+    // a picture it cannot write, and tells the counts (message 38).
     void SaveAllBtnClick();
-    // Exit: removes the scratch picture of every picture in the list; the folder stays.
-    void RemoveScratchPictures();
 
     uint32_t BrowsedPictureInfo() const { return browsedInfo_; }
 
   private:
+    enum class SaveResult { Saved, Skipped, Failed };
+
     void RedrawAfterCheckBox();
-    // Steps shared by a click on a row and on a check box.
+    bool Received(int row) const;
+    // Steps shared by a click on a row and on a check box; the row was received.
     void ShowSelected(int row);
     void ShowPictureWithOverlays(const QString& scratchPath);
-    // Loads the scratch picture of info and writes it as JPEG; reports a failure.
-    bool SaveAsJpeg(uint32_t info, const QString& path, int quality);
+    // Loads the scratch picture of info and writes it as JPEG. Returns the error text when
+    // it could not be read or written, nothing when it was saved.
+    std::optional<QString> SaveAsJpeg(uint32_t info, const QString& path, int quality) const;
+    SaveResult SaveOneOfAll(int row, const QString& folder) const;
 
     DeviceState& state_;
     WindowPort& window_;
     const IMAGE_BUFFER& pictures_;
-    QString scratchFolder_;
+    QString downloadsFolder_;
     uint32_t browsedInfo_ = 0;
 };
 

@@ -2,6 +2,8 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QImageWriter>
 #include <QSaveFile>
 
@@ -12,6 +14,16 @@ namespace dm {
 
 namespace {
 constexpr int kDefaultNameDigits = 8;
+const QString kScratchPattern = QStringLiteral("*.bmp");
+
+// The picture in a format Qt writes itself ("bmp", "png"); false on any failure.
+bool SaveQtFormatFile(const QImage& picture, const QString& path, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    return writer.write(picture) && WriteFileWhole(path, bytes);
+}
 }  // namespace
 
 QString ScratchPicturePath(const QString& scratchFolder, uint32_t info) {
@@ -25,19 +37,24 @@ QString DefaultJpegFileName(uint32_t info) {
 }
 
 bool SaveScratchPicture(const QImage& picture, const QString& path) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
     // 24 bits per pixel, uncompressed.
-    QImageWriter writer(&buffer, "bmp");
-    if (!writer.write(picture.convertToFormat(QImage::Format_RGB888))) {
-        return false;
-    }
-    return WriteFileWhole(path, bytes);
+    return SaveQtFormatFile(picture.convertToFormat(QImage::Format_RGB888), path, "bmp");
 }
 
 QImage LoadScratchPicture(const QString& path) {
     return QImage(path, "bmp");
+}
+
+bool EmptyScratchFolder(const QString& folder) {
+    const QDir dir(folder);
+    if (!dir.exists()) {
+        return false;
+    }
+    bool emptied = true;
+    for (const QString& name : dir.entryList({kScratchPattern}, QDir::Files | QDir::Hidden)) {
+        emptied = QFile::remove(dir.filePath(name)) && emptied;
+    }
+    return emptied;
 }
 
 bool WriteFileWhole(const QString& path, const QByteArray& bytes) {
@@ -55,6 +72,17 @@ bool WriteFileWhole(const QString& path, const QByteArray& bytes) {
 bool SaveJpegFile(const QImage& picture, const QString& path, int quality) {
     const QByteArray jpeg = EncodeJpegStream(picture, quality);
     return !jpeg.isEmpty() && WriteFileWhole(path, jpeg);
+}
+
+bool SavePictureFile(const QImage& picture, const QString& path, int jpegQuality) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QStringLiteral("bmp")) {
+        return SaveQtFormatFile(picture.convertToFormat(QImage::Format_RGB888), path, "bmp");
+    }
+    if (suffix == QStringLiteral("png")) {
+        return SaveQtFormatFile(picture, path, "png");
+    }
+    return SaveJpegFile(picture, path, jpegQuality);
 }
 
 }  // namespace dm

@@ -22,11 +22,17 @@ QString DefaultJpegFileName(uint32_t info);
 
 bool SaveScratchPicture(const QImage& picture, const QString& path);  // 24-bit BMP
 QImage LoadScratchPicture(const QString& path);  // null when missing or unreadable
+// Removes every scratch picture (*.bmp) in the folder, so a new download starts without
+// the pictures of an earlier one. False when the folder is missing or a file stayed.
+bool EmptyScratchFolder(const QString& folder);
 
 // Writes the bytes as the whole file, replacing an existing one; false on any failure,
 // with no file (or the old file untouched) left behind.
 bool WriteFileWhole(const QString& path, const QByteArray& bytes);
 // Encodes the picture as JPEG with the quality and writes it whole.
 bool SaveJpegFile(const QImage& picture, const QString& path, int quality);
+// Writes the picture whole in the format its file name ends with: ".bmp" a BMP, ".png" a
+// PNG (either case), anything else a JPEG of the quality.
+bool SavePictureFile(const QImage& picture, const QString& path, int jpegQuality);
 
 }  // namespace dm

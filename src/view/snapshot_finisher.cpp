@@ -1,9 +1,11 @@
 #include "view/snapshot_finisher.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <utility>
 
 #include "commands/command_codes.h"
+#include "commands/message_numbers.h"
 #include "link/frame.h"
 #include "view/jpeg_codec.h"
 #include "view/picture_files.h"
@@ -13,6 +15,7 @@ namespace dm {
 namespace {
 constexpr uint16_t kSettleTicks = 50;  // 50 ticks of 20 ms: about one second
 const QString kCameraOnGlyph = QStringLiteral("Camera-Off.bmp");  // shows "switch off"
+const QString kDefaultSuffix = QStringLiteral(".jpg");
 }  // namespace
 
 SnapshotFinisher::SnapshotFinisher(DeviceState& state, WindowPort& window,
@@ -58,13 +61,16 @@ void SnapshotFinisher::RequestSnapshot() {
     device_.snapshotCapture.store(true);
     device_.liveView.store(false);
     device_.collect.store(false);
+    // Busy and waiting before the request, so even a command that ends at once is seen.
+    device_.snapshotBusy.store(true);
+    device_.snapshotRequest.store(kSnapshotRequestWaiting, std::memory_order_release);
+    startTicks_ = 0;
     requestCommand_(command::kSnapshot);
     state_ = SnapshotState::Finishing;
-    device_.snapshotBusy.store(true);
 }
 
 void SnapshotFinisher::Finish() {
-    if (device_.snapshotBusy.load(std::memory_order_acquire)) {
+    if (AbandonedUnstarted() || device_.snapshotBusy.load(std::memory_order_acquire)) {
         return;
     }
     if (device_.snapshotSaveRequested.load(std::memory_order_acquire)) {
@@ -74,23 +80,41 @@ void SnapshotFinisher::Finish() {
     RestoreCamera();
 }
 
-void SnapshotFinisher::SaveSnapshot(const QString& path) {
+bool SnapshotFinisher::AbandonedUnstarted() {
+    if (device_.snapshotRequest.load(std::memory_order_acquire) != kSnapshotRequestWaiting ||
+        ++startTicks_ < kSnapshotStartLimit) {
+        return false;
+    }
+    uint8_t expected = kSnapshotRequestWaiting;
+    if (!device_.snapshotRequest.compare_exchange_strong(expected, kSnapshotRequestAbandoned,
+                                                         std::memory_order_acq_rel)) {
+        return false;  // it started just now: wait for it as usual
+    }
+    device_.snapshotCapture.store(false);
+    device_.snapshotBusy.store(false);
+    window_.ShowError(window_.Message(message::kSnapshotFailed));
+    RestoreCamera();
+    return true;
+}
+
+void SnapshotFinisher::SaveSnapshot(const QString& chosenPath) {
     const int32_t count = snapshots_.Count();
     if (count <= snapshotsAtClick_) {
-        window_.ShowError(
-            QStringLiteral("The snapshot picture was not received from the microscope."));
+        window_.ShowError(window_.Message(message::kSnapshotNotReceived));
         return;
     }
+    const QString path =
+        QFileInfo(chosenPath).suffix().isEmpty() ? chosenPath + kDefaultSuffix : chosenPath;
     // The zoom and number come from the live picture shown just before the snapshot.
     const uint32_t info = device_.currentPictureInfo.load(std::memory_order_relaxed);
     if (!zoom_.ConvertWithDigitalZoom(snapshots_.StreamAt(count - 1), info).converted) {
-        window_.ShowError(QStringLiteral("The snapshot picture could not be decoded."));
+        window_.ShowError(window_.Message(message::kSnapshotUndecodable));
         return;
     }
     const QString scratch = ScratchPicturePath(zoom_.ScratchFolder(), info);
     const QImage picture = LoadScratchPicture(scratch);
-    if (picture.isNull() || !SaveJpegFile(picture, path, kDefaultJpegQuality)) {
-        window_.ShowError(QStringLiteral("The picture could not be saved to ") + path);
+    if (picture.isNull() || !SavePictureFile(picture, path, kDefaultJpegQuality)) {
+        window_.ShowError(window_.Message(message::kPictureNotSaved).arg(path));
     }
     QFile::remove(scratch);
 }

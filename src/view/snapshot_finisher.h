@@ -5,8 +5,11 @@
 //   requesting : route the next picture frame to the snapshot list and start the
 //                snapshot command;
 //   finishing  : once the command is done, save the snapshot if the user asked for it
-//                (digital zoom of the live picture shown before it, JPEG quality 90),
-//                then switch the camera on again.
+//                (digital zoom of the live picture shown before it, in the format the
+//                file name ends with: BMP, PNG, else JPEG quality 90), then switch the
+//                camera on again. A command that has not started within
+//                kSnapshotStartLimit ticks is abandoned (DeviceState::snapshotRequest):
+//                the user is told and the camera comes back on all the same.
 // If no new snapshot arrived, nothing is saved and the user is told so.
 // Window thread; meets the command thread only through the device state flags and the
 // request callable (store a pending code and resume the command thread).
@@ -21,12 +24,16 @@
 
 namespace dm {
 
+// Timer1 ticks (20 ms) the finishing step waits for the snapshot command to start: 10 s.
+inline constexpr uint16_t kSnapshotStartLimit = 500;
+
 enum class SnapshotState : uint8_t { Idle = 0, Settling = 1, Requesting = 2, Finishing = 3 };
 
 class SnapshotFinisher {
   public:
     using RequestCommand = std::function<void(uint16_t code)>;
 
+    // zoom writes the snapshot's scratch picture into a folder of snapshots only.
     SnapshotFinisher(DeviceState& state, WindowPort& window, const IMAGE_BUFFER& snapshots,
                      DigitalZoom& zoom, RequestCommand requestCommand);
 
@@ -41,6 +48,8 @@ class SnapshotFinisher {
     void Settle();
     void RequestSnapshot();
     void Finish();
+    // True when the command never started and has now been given up; the camera is back.
+    bool AbandonedUnstarted();
     void SaveSnapshot(const QString& path);
     void RestoreCamera();
 
@@ -51,6 +60,7 @@ class SnapshotFinisher {
     RequestCommand requestCommand_;
     SnapshotState state_ = SnapshotState::Idle;
     uint16_t settleTicks_ = 0;
+    uint16_t startTicks_ = 0;
     int32_t snapshotsAtClick_ = 0;
 };
 

@@ -17,11 +17,16 @@ class SnapshotTest : public CommandTest {
             }
         });
     }
+    // As the window's snapshot step requests it: waiting for the command to start.
+    void RunSnapshot() {
+        state_.snapshotRequest = kSnapshotRequestWaiting;
+        Run(command::kSnapshot);
+    }
 };
 
 TEST_F(SnapshotTest, FirstSnapshotIsNamedByDateAndNumberAndSavedOnRequest) {
     window_.QueueSaveFile(QStringLiteral("/pictures/mine.jpg"));
-    Run(command::kSnapshot);
+    RunSnapshot();
     EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 28 01 00"}));
     EXPECT_EQ(state_.snapshotCounter.load(), 1);
     EXPECT_EQ(commands_.SnapshotName(1), "P2009127_1");
@@ -36,8 +41,8 @@ TEST_F(SnapshotTest, FirstSnapshotIsNamedByDateAndNumberAndSavedOnRequest) {
 TEST_F(SnapshotTest, DeclinedQuestionOrDialogRequestsNoSave) {
     state_.getSnapshotSelector = 0;
     window_.QueueAnswer(false);
-    Run(command::kSnapshot);
-    Run(command::kSnapshot);  // OK, then the dialog is cancelled
+    RunSnapshot();
+    RunSnapshot();  // OK, then the dialog is cancelled
     EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 28 00 00", "F8 28 00 00"}));
     EXPECT_TRUE(window_.WaitForCall("ChooseSnapshotFile P2009127_2.jpg", 0ms));
     EXPECT_FALSE(window_.WaitForCall("ChooseSnapshotFile P2009127_1.jpg", 0ms));
@@ -50,12 +55,12 @@ TEST_F(SnapshotTest, DeclinedQuestionOrDialogRequestsNoSave) {
 TEST_F(SnapshotTest, BufferFullStopsNamingForGood) {
     state_.snapshotCounter = 65532;
     window_.QueueAnswer(false);
-    Run(command::kSnapshot);
+    RunSnapshot();
     EXPECT_EQ(commands_.SnapshotName(65533), "P2009127_65533");
     window_.ClearCalls();
 
     for (int i = 0; i < 3; ++i) {
-        Run(command::kSnapshot);
+        RunSnapshot();
         EXPECT_EQ(state_.snapshotCounter.load(), DeviceCommands::kSnapshotBufferFull);
         EXPECT_FALSE(state_.snapshotBusy.load());
     }
@@ -64,6 +69,21 @@ TEST_F(SnapshotTest, BufferFullStopsNamingForGood) {
     EXPECT_FALSE(window_.WaitForCall("AskWarning", 0ms));
     EXPECT_TRUE(commands_.SnapshotName(65534).isEmpty());
     EXPECT_TRUE(commands_.SnapshotName(0).isEmpty());
+}
+
+TEST_F(SnapshotTest, ARequestTheWindowGaveUpOnDoesNothing) {
+    for (uint8_t request : {kSnapshotRequestAbandoned, kSnapshotRequestNone}) {
+        state_.snapshotRequest = request;
+        Run(command::kSnapshot);
+        EXPECT_EQ(state_.snapshotRequest.load(), request);
+    }
+    EXPECT_TRUE(port_.WrittenHex().empty());
+    EXPECT_TRUE(window_.Calls().empty());
+    EXPECT_EQ(state_.snapshotCounter.load(), 0);
+
+    RunSnapshot();
+    EXPECT_EQ(state_.snapshotRequest.load(), kSnapshotRequestRunning);
+    EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 28 01 00"}));
 }
 
 }  // namespace

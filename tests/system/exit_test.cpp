@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QTimer>
 
 #include "link/frame.h"
@@ -59,7 +60,8 @@ TEST_F(ExitTest, TheCloseBoxSendsTheDisconnectFrameOnceAndKeepsThePortOpen) {
     ASSERT_TRUE(WaitForFrame(kDisconnect, from));
     EXPECT_TRUE(session->Port().IsOpen()) << "the close box does not close the port";
     EXPECT_FALSE(AnyScratchPictureLeft());
-    EXPECT_TRUE(QDir(ScratchFolder()).exists());
+    EXPECT_FALSE(QFileInfo::exists(RunFolder()));
+    EXPECT_TRUE(QDir(ScratchRoot()).exists());
 
     form->close();  // a second close runs no exit steps
     session.reset();
@@ -76,7 +78,8 @@ TEST_F(ExitTest, ExitFromTheFileMenuSendsTheDisconnectFrameAndClosesThePort) {
     EXPECT_FALSE(form->isVisible());
     ASSERT_TRUE(WaitForFrame(kDisconnect, from));
     EXPECT_FALSE(AnyScratchPictureLeft());
-    EXPECT_TRUE(QDir(ScratchFolder()).exists());
+    EXPECT_FALSE(QFileInfo::exists(RunFolder()));
+    EXPECT_TRUE(QDir(ScratchRoot()).exists());
 
     EndAll();
     EXPECT_EQ(FramesFrom(from), std::vector<std::string>{"F8 12 00 00"});
@@ -90,6 +93,8 @@ TEST_F(ExitTest, TheExitButtonSendsTheDisconnectFrameAndClosesThePort) {
     EXPECT_FALSE(form->isVisible());
     ASSERT_TRUE(WaitForFrame(kDisconnect, from));
     EXPECT_FALSE(AnyScratchPictureLeft());
+    EXPECT_FALSE(QFileInfo::exists(RunFolder()));
+    EXPECT_TRUE(QDir(ScratchRoot()).exists());
 
     EndAll();
     EXPECT_EQ(FramesFrom(from), std::vector<std::string>{"F8 12 00 00"});
@@ -134,13 +139,15 @@ TEST_F(ExitTest, ADownloadBoxLeftOpenDoesNotHoldUpTheExit) {
     options.pictures = 2;
     ASSERT_NO_FATAL_FAILURE(StartConnected(options));
     CloseWindowWhenOpened(form->Message(kDownloadedMessage));
+    const QString runFolder = RunFolder();
     Click("DownloadBtn");
     ASSERT_TRUE(WaitUntil([&] { return !form->isVisible(); })) << DebugState();
     EXPECT_EQ(BoxesWithMessage(kDownloadedMessage), 1);
     session.reset();
     EXPECT_EQ(dialogs.HeldBoxes(), 0);
     // The exit clean-up ran after the conversion had written the scratch pictures.
-    EXPECT_TRUE(QDir(ScratchFolder()).entryList(QDir::Files).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(runFolder));
+    EXPECT_TRUE(QDir(ScratchRoot()).exists());
 }
 
 TEST_F(ExitTest, AQuestionLeftOpenOnTheCommandThreadCountsAsCancel) {
@@ -153,6 +160,23 @@ TEST_F(ExitTest, AQuestionLeftOpenOnTheCommandThreadCountsAsCancel) {
     session.reset();  // joins the command thread, released with Cancel
     EXPECT_EQ(FramesFrom(from), std::vector<std::string>{"F8 12 00 00"});
     EXPECT_EQ(microscope->Pictures().size(), static_cast<std::size_t>(vm::kDefaultPictures));
+}
+
+TEST_F(ExitTest, StartUpRemovesTheScratchFoldersOfRunsThatAreGoneOnly) {
+    const QDir root(ProfileFolder() + QStringLiteral("/temp_pic"));
+    ASSERT_TRUE(root.mkpath(QStringLiteral("run-1/downloads")));  // its run died
+    ASSERT_TRUE(root.mkpath(QStringLiteral("run-2/downloads")));
+    QLockFile otherCopy(root.filePath(QStringLiteral("run-2.lock")));  // still running
+    ASSERT_TRUE(otherCopy.tryLock(0));
+    ASSERT_NO_FATAL_FAILURE(StartConnected());
+    EXPECT_FALSE(root.exists(QStringLiteral("run-1")));
+    EXPECT_TRUE(root.exists(QStringLiteral("run-2/downloads")));
+    const QString runFolder = RunFolder();
+    EXPECT_TRUE(QFileInfo(runFolder).isDir());
+
+    Click("ExitBtn");
+    EXPECT_FALSE(QFileInfo::exists(runFolder));
+    EXPECT_TRUE(root.exists(QStringLiteral("run-2/downloads")));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 
 #include "app/picture_box.h"
+#include "commands/message_numbers.h"
 #include "link/frame.h"
 #include "system/system_fixture.h"
 #include "view/picture_files.h"
@@ -62,10 +63,13 @@ TEST_F(SystemTest, AStalledPictureLeavesItsRowEmptyAndTheOthersInPlace) {
     ASSERT_TRUE(WaitForFrame(linkStart, marker));
     microscope->SetFaults({});
 
-    ASSERT_TRUE(WaitUntil([&] { return BoxesWithMessage(kDownloadedMessage) == 1; }))
-        << DebugState();
+    const QString incomplete = form->Message(message::kDownloadIncomplete).arg(2).arg(3);
+    ASSERT_TRUE(WaitUntil([&] { return BoxesWithText(incomplete) == 1; })) << DebugState();
     ASSERT_TRUE(WaitUntil([&] { return ReadySet(); }));
+    EXPECT_EQ(BoxesWithMessage(kDownloadedMessage), 0);
     ASSERT_EQ(RowCount(), 3);
+    EXPECT_EQ(Row(0)[1], form->Message(message::kNotReceivedColumn));
+    EXPECT_NE(Row(1)[1], form->Message(message::kNotReceivedColumn));
     ASSERT_EQ(session->Pictures().Count(), 3);
     EXPECT_TRUE(session->Pictures().StreamAt(0).isEmpty());
     for (int i = 1; i < 3; ++i) {
@@ -74,9 +78,11 @@ TEST_F(SystemTest, AStalledPictureLeavesItsRowEmptyAndTheOthersInPlace) {
     }
     EXPECT_FALSE(QFileInfo::exists(ScratchPicturePath(ScratchFolder(), held[0].info)));
 
-    // The stalled row shows nothing; the next row shows its own picture.
+    // The stalled row shows no picture and says why; the next row shows its own picture.
     ClickRow(0);
-    EXPECT_FALSE(form->Image4()->HasPicture());
+    EXPECT_TRUE(WaitUntil([&] { return BoxesWithMessage(message::kPictureNotReceived) == 1; }));
+    const QImage empty = form->Image4()->Picture();
+    EXPECT_EQ(empty.convertToFormat(QImage::Format_RGB32).pixelColor(160, 120), QColor(Qt::black));
     ClickRow(1);
     EXPECT_TRUE(SamePixels(form->Image4()->Picture(),
                            LoadScratchPicture(ScratchPicturePath(ScratchFolder(), held[1].info))));

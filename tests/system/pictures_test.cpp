@@ -213,6 +213,7 @@ TEST_F(PicturesTest, DeleteAllEmptiesTheListTheScratchPicturesAndTheMicroscope) 
         EXPECT_FALSE(QFileInfo::exists(Scratch(picture.info)));
     }
     EXPECT_TRUE(QDir(ScratchFolder()).exists());
+    EXPECT_EQ(FilesUnder(RunFolder()), QStringList());
     EXPECT_TRUE(microscope->Pictures().empty());
 }
 

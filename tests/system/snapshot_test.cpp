@@ -1,6 +1,7 @@
 // A snapshot taken while the camera streams: the wire, the two questions, the file.
 #include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include "app/picture_box.h"
@@ -71,13 +72,24 @@ TEST_F(SnapshotTest, StopsTheStreamTakesThePictureAsksAndSavesItThenStreamsAgain
         << offered.toStdString();
 
     EXPECT_EQ(DecodeJpegFile(path).size(), QSize(320, 240));
-    EXPECT_TRUE(QDir(ScratchFolder()).entryList(QDir::Files).isEmpty())
-        << "the snapshot's scratch picture stayed";
+    EXPECT_EQ(FilesUnder(RunFolder()), QStringList()) << "the snapshot's scratch picture stayed";
     EXPECT_TRUE(WaitUntil([&] { return microscope->IsStreaming(); }));
     EXPECT_TRUE(Button("SnapShotBtn")->isEnabled());
     EXPECT_FALSE(List()->isEnabled());
     EXPECT_TRUE(ShowsGlyph(Button("CameraBtn"), QStringLiteral("Camera-Off.bmp")));
     EXPECT_EQ(session->Snapshots().Count(), 1);
+}
+
+TEST_F(SnapshotTest, ASnapshotNamedPngIsWrittenAsPng) {
+    const QString path = QDir(OutputFolder()).filePath(QStringLiteral("snap.png"));
+    dialogs.QueueAnswer(true);
+    dialogs.QueueFile({path, 3});
+    Click("SnapShotBtn");
+    ASSERT_TRUE(WaitUntil([&] { return QFileInfo::exists(path); })) << DebugState();
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.read(4), QByteArray("\x89PNG", 4));
+    EXPECT_EQ(QImage(path, "png").size(), QSize(320, 240));
 }
 
 TEST_F(SnapshotTest, DecliningTheQuestionSavesNothingAndStreamsAgain) {
@@ -89,7 +101,7 @@ TEST_F(SnapshotTest, DecliningTheQuestionSavesNothingAndStreamsAgain) {
               (std::vector<std::string>{"F8 2A 00 00", "F8 28 01 00", "F8 29 00 00"}));
     EXPECT_TRUE(dialogs.files.empty());
     EXPECT_TRUE(WaitUntil([&] { return Button("SnapShotBtn")->isEnabled(); }));
-    EXPECT_TRUE(QDir(ScratchFolder()).entryList(QDir::Files).isEmpty());
+    EXPECT_EQ(FilesUnder(RunFolder()), QStringList());
     EXPECT_TRUE(QDir(OutputFolder()).entryList(QDir::Files).isEmpty());
 
     // The next snapshot is number 2.

@@ -1,7 +1,9 @@
 #include "system/system_fixture.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QProgressBar>
 #include <QTest>
 #include <QToolButton>
@@ -278,6 +280,19 @@ void SystemTest::DownloadAll() {
     ASSERT_TRUE(WaitUntil([&] { return BoxesWithMessage(7) > finishedBefore; }))
         << "the download did not finish";
     ASSERT_TRUE(WaitUntil([&] { return ReadySet(); }));
+}
+
+QString SystemTest::RunFolder() const {
+    return QFileInfo(ScratchFolder()).absolutePath();
+}
+
+QStringList SystemTest::FilesUnder(const QString& folder) {
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        files << QDir(folder).relativeFilePath(it.next());
+    }
+    return files;
 }
 
 QString SystemTest::OutputFolder() const {

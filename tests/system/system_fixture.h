@@ -126,7 +126,13 @@ class SystemTest : public AppFixture {
     // A download of everything, answered through message 7; leaves the list filled.
     void DownloadAll();
 
-    QString ScratchFolder() const { return form->ScratchFolder(); }
+    // temp_pic in the profile folder, which outlives every run.
+    QString ScratchRoot() const { return form->ScratchFolder(); }
+    // This run's folder inside it, and its folder for the downloaded pictures.
+    QString RunFolder() const;
+    QString ScratchFolder() const { return session->DownloadsFolder(); }
+    // Every file in the folder and below it, as paths relative to it.
+    static QStringList FilesUnder(const QString& folder);
     QString OutputFolder() const;  // where the tests save their files
     // Writes a JPEG file of a flat colour and returns its path.
     QString WriteJpegFile(const QString& name, QSize size, QColor colour, int quality);

@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include "commands/command_codes.h"
+#include "commands/message_numbers.h"
 #include "link/frame.h"
 #include "support/recording_window.h"
 #include "view/download_finisher.h"
@@ -72,18 +73,29 @@ TEST_F(DownloadFinisherTest, ThreePicturesRoundTheSteps) {
     EXPECT_EQ(window.ProgressValues(), (std::vector<int>{80, 86, 93, 100, 100, 0}));
 }
 
-TEST_F(DownloadFinisherTest, APictureThatNeverArrivedIsSkipped) {
-    Download(3, 2);
+TEST_F(DownloadFinisherTest, APictureThatNeverArrivedIsMarkedAndTheCountIsTold) {
+    window.SetMessage(message::kDownloadFinished, "Download complete");
+    window.SetMessage(message::kDownloadIncomplete, "%1 of %2 received");
+    Download(4, 4);
+    pictures.Clear();
+    Append(pictures, frame::MakeInfo(1, 0x02), jpeg);
+    Append(pictures, frame::MakeInfo(2, 0x02), QByteArray());  // an empty record
+    Append(pictures, frame::MakeInfo(3, 0x02), jpeg);
+    // The fourth has no record at all: the download ended early.
     finisher.Timer2Timer();
-    EXPECT_EQ(window.ProgressValues(), (std::vector<int>{80, 86, 93, 100, 100, 0}));
-    EXPECT_TRUE(QFile::exists(folder.filePath("2.bmp")));
-    EXPECT_FALSE(QFile::exists(folder.filePath("3.bmp")));
+    EXPECT_EQ(window.ProgressValues(), (std::vector<int>{80, 85, 90, 95, 100, 100, 0}));
+    EXPECT_EQ(window.NotReceivedRows(), (std::vector<int>{1, 3}));
+    EXPECT_TRUE(QFile::exists(folder.filePath("3.bmp")));
+    EXPECT_FALSE(QFile::exists(folder.filePath("2.bmp")));
+    EXPECT_TRUE(window.WaitForCall("ShowInfo 2 of 4 received", std::chrono::milliseconds(0)));
     for (const auto& call : window.Calls()) {
         EXPECT_NE(call.rfind("ShowError", 0), 0U) << call;
+        EXPECT_NE(call, "ShowInfo Download complete");
     }
 }
 
 TEST_F(DownloadFinisherTest, APictureThatDoesNotDecodeIsReportedAndTheRestFinishes) {
+    window.SetMessage(message::kDownloadFinished, "Download complete");
     state.directory.SetCount(2);
     state.directory.SetEntry(0, {frame::MakeInfo(1, 0), 10});
     state.directory.SetEntry(1, {frame::MakeInfo(2, 0), 10});
@@ -97,6 +109,8 @@ TEST_F(DownloadFinisherTest, APictureThatDoesNotDecodeIsReportedAndTheRestFinish
                            std::chrono::milliseconds(0)));
     EXPECT_EQ(window.ProgressValues(), (std::vector<int>{80, 90, 100, 100, 0}));
     EXPECT_TRUE(QFile::exists(folder.filePath("2.bmp")));
+    EXPECT_FALSE(window.WaitForCall("ShowInfo Download complete", std::chrono::milliseconds(0)));
+    EXPECT_TRUE(window.NotReceivedRows().empty());
 }
 
 class SnapshotFinisherTest : public ::testing::Test {
@@ -108,12 +122,28 @@ class SnapshotFinisherTest : public ::testing::Test {
         }
         ASSERT_EQ(finisher.State(), SnapshotState::Finishing);
     }
-    void CommandEnds(bool save) {
+    // The snapshot command's part: it starts, and ends having asked for the file or not.
+    void CommandEnds(bool save, const QString& name = "P20240101_1.jpg") {
+        uint8_t waiting = kSnapshotRequestWaiting;
+        ASSERT_TRUE(
+            state.snapshotRequest.compare_exchange_strong(waiting, kSnapshotRequestRunning));
         if (save) {
-            state.snapshotFileName = folder.filePath("P20240101_1.jpg");
+            state.snapshotFileName = folder.filePath(name);
             state.snapshotSaveRequested.store(true, std::memory_order_release);
         }
         state.snapshotBusy = false;
+    }
+    void TakeSnapshot(const QString& name) {
+        requests.clear();
+        ASSERT_NO_FATAL_FAILURE(StepUntilFinishing());
+        Append(snapshots, 0, test::Jpeg(test::PatternPicture({320, 240})));
+        ASSERT_NO_FATAL_FAILURE(CommandEnds(true, name));
+        finisher.Step();
+        ASSERT_EQ(finisher.State(), SnapshotState::Idle);
+    }
+    QByteArray FileStart(const QString& name, int size) const {
+        QFile file(folder.filePath(name));
+        return file.open(QIODevice::ReadOnly) ? file.read(size) : QByteArray();
     }
     void ExpectCameraRestored() {
         EXPECT_EQ(finisher.State(), SnapshotState::Idle);
@@ -157,6 +187,7 @@ TEST_F(SnapshotFinisherTest, The51stTickRequestsAndThe52ndStartsTheSnapshot) {
     EXPECT_FALSE(state.liveView.load());
     EXPECT_FALSE(state.collect.load());
     EXPECT_TRUE(state.snapshotBusy.load());
+    EXPECT_EQ(state.snapshotRequest.load(), kSnapshotRequestWaiting);
     EXPECT_EQ(finisher.State(), SnapshotState::Finishing);
 
     // Nothing happens while the snapshot command runs.
@@ -202,6 +233,60 @@ TEST_F(SnapshotFinisherTest, ASnapshotThatNeverArrivedIsNotSavedAndTheUserIsTold
     EXPECT_TRUE(
         window.WaitForCall("ShowError The snapshot picture was not received from the microscope.",
                            std::chrono::milliseconds(0)));
+    ExpectCameraRestored();
+}
+
+TEST_F(SnapshotFinisherTest, TheSnapshotIsWrittenInTheFormatItsNameSays) {
+    const QByteArray pngStart("\x89PNG", 4);
+    const QByteArray jpegStart("\xFF\xD8", 2);
+    ASSERT_NO_FATAL_FAILURE(TakeSnapshot("x.png"));
+    EXPECT_EQ(FileStart("x.png", 4), pngStart);
+    ASSERT_NO_FATAL_FAILURE(TakeSnapshot("x.BMP"));
+    EXPECT_EQ(FileStart("x.BMP", 2), QByteArray("BM"));
+    EXPECT_EQ(QImage(folder.filePath("x.BMP"), "bmp").size(), QSize(320, 240));
+    ASSERT_NO_FATAL_FAILURE(TakeSnapshot("x.jpg"));
+    EXPECT_EQ(FileStart("x.jpg", 2), jpegStart);
+    ASSERT_NO_FATAL_FAILURE(TakeSnapshot("y"));
+    EXPECT_EQ(FileStart("y.jpg", 2), jpegStart);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files),
+              (QStringList{"x.BMP", "x.jpg", "x.png", "y.jpg"}));
+    for (const auto& call : window.Calls()) {
+        EXPECT_NE(call.rfind("ShowError", 0), 0U) << call;
+    }
+}
+
+TEST_F(SnapshotFinisherTest, ACommandThatNeverStartsIsGivenUpAndTheCameraComesBack) {
+    StepUntilFinishing();
+    for (int tick = 1; tick < kSnapshotStartLimit; ++tick) {
+        finisher.Step();
+    }
+    EXPECT_EQ(finisher.State(), SnapshotState::Finishing);
+    EXPECT_TRUE(window.Calls().empty());
+    finisher.Step();
+    EXPECT_EQ(state.snapshotRequest.load(), kSnapshotRequestAbandoned);
+    EXPECT_FALSE(state.snapshotBusy.load());
+    EXPECT_FALSE(state.snapshotCapture.load());
+    EXPECT_TRUE(window.WaitForCall(
+        "ShowError " + std::string(message::BuiltInEnglishText(message::kSnapshotFailed)),
+        std::chrono::milliseconds(0)));
+    ExpectCameraRestored();
+}
+
+TEST_F(SnapshotFinisherTest, ACommandThatStartsLateIsWaitedFor) {
+    StepUntilFinishing();
+    for (int tick = 1; tick < kSnapshotStartLimit; ++tick) {
+        finisher.Step();
+    }
+    uint8_t waiting = kSnapshotRequestWaiting;
+    ASSERT_TRUE(state.snapshotRequest.compare_exchange_strong(waiting, kSnapshotRequestRunning));
+    for (int tick = 0; tick < kSnapshotStartLimit; ++tick) {
+        finisher.Step();
+    }
+    EXPECT_EQ(finisher.State(), SnapshotState::Finishing);
+    EXPECT_TRUE(window.Calls().empty());
+    state.snapshotBusy = false;
+    finisher.Step();
+    EXPECT_EQ(window.Calls().size(), 3U);
     ExpectCameraRestored();
 }
 

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "commands/message_numbers.h"
 #include "link/frame.h"
 #include "support/recording_window.h"
 #include "view/jpeg_codec.h"
@@ -18,7 +19,8 @@ namespace {
 
 class PictureBrowserTest : public ::testing::Test {
   protected:
-    // Three downloaded pictures with their scratch pictures; row 3 is listed only.
+    // Three downloaded pictures with their scratch pictures; row 3 never arrived (an empty
+    // record), though an earlier download left a scratch picture of its number behind.
     void SetUp() override {
         const uint32_t infos[] = {frame::MakeInfo(1, 0x00), frame::MakeInfo(3, 0x25),
                                   frame::MakeInfo(5, 0xF0)};
@@ -32,7 +34,11 @@ class PictureBrowserTest : public ::testing::Test {
             ASSERT_TRUE(
                 SaveScratchPicture(scratch, ScratchPicturePath(scratchDir.path(), infos[i])));
         }
-        state.directory.SetEntry(3, {frame::MakeInfo(9, 0x00), 100});
+        const uint32_t missing = frame::MakeInfo(9, 0x00);
+        state.directory.SetEntry(3, {missing, 100});
+        pictures.AppendPicture(missing, nullptr, 0);
+        ASSERT_TRUE(SaveScratchPicture(test::FlatPicture({320, 240}, Qt::red),
+                                       ScratchPicturePath(scratchDir.path(), missing)));
     }
     QByteArray ScratchAsJpeg(uint32_t number, int quality) {
         return EncodeJpegStream(
@@ -87,10 +93,34 @@ TEST_F(PictureBrowserTest, CheckBoxesDoNotTouchTheBrowseViewDuringTheLiveView) {
     EXPECT_TRUE(window.Calls().empty());
 }
 
-TEST_F(PictureBrowserTest, ARowWhosePictureNeverArrivedShowsNothing) {
+TEST_F(PictureBrowserTest, ARowWhosePictureNeverArrivedShowsNoPictureAndSaysSo) {
+    window.SetSelectedRow(0);
+    browser.ListView1Click();
+    window.ClearCalls();
     window.SetSelectedRow(3);
     browser.ListView1Click();
-    EXPECT_EQ(window.Calls(), std::vector<std::string>{"SetBrowseViewVisible yes"});
+    EXPECT_EQ(
+        window.Calls(),
+        (std::vector<std::string>{
+            "SetBrowseViewVisible yes", "ShowBrowsePicture 320x240",
+            "ShowInfo " + std::string(message::BuiltInEnglishText(message::kPictureNotReceived))}));
+    const QImage shown = window.LastBrowsePicture();
+    EXPECT_EQ(test::CountPixels(shown, shown.rect(), Qt::black), 320 * 240)
+        << "another picture stood in for the missing one";
+
+    window.ClearCalls();
+    browser.CheckBox1Click();
+    EXPECT_TRUE(window.Calls().empty());
+}
+
+TEST_F(PictureBrowserTest, SaveOnARowWhosePictureNeverArrivedWritesNothing) {
+    window.SetSelectedRow(3);
+    window.QueueSaveFile(saveDir.filePath("stale.jpg"));
+    browser.SaveBtnClick();
+    EXPECT_EQ(window.Calls(),
+              std::vector<std::string>{"ShowInfo " + std::string(message::BuiltInEnglishText(
+                                                         message::kPictureNotReceived))});
+    EXPECT_TRUE(QDir(saveDir.path()).entryList(QDir::Files).isEmpty());
 }
 
 TEST_F(PictureBrowserTest, SaveWritesTheSelectedPictureAtQuality60UnderItsNumber) {
@@ -111,9 +141,11 @@ TEST_F(PictureBrowserTest, ACancelledSaveWritesNothing) {
 }
 
 TEST_F(PictureBrowserTest, SaveAllIgnoresTheTypedNameAndWritesEveryPictureAtQuality90) {
+    window.SetMessage(message::kSaveAllSummary, "%1 saved %2 skipped %3 failed");
     window.QueueSaveFile(saveDir.filePath("typed name.jpg"));
     browser.SaveAllBtnClick();
-    EXPECT_EQ(window.Calls(), std::vector<std::string>{"ChooseJpegFile 00000001.jpg"});
+    EXPECT_EQ(window.Calls(), (std::vector<std::string>{"ChooseJpegFile 00000001.jpg",
+                                                        "ShowInfo 3 saved 1 skipped 0 failed"}));
     EXPECT_EQ(QDir(saveDir.path()).entryList(QDir::Files),
               (QStringList{"00000001.jpg", "00000003.jpg", "00000005.jpg"}));
     for (uint32_t number : {1U, 3U, 5U}) {
@@ -148,13 +180,27 @@ TEST_F(PictureBrowserTest, AFailedWriteIsReportedAndLeavesNoFile) {
               ("ShowError The picture could not be saved to " + missingFolder).toStdString());
 }
 
-TEST_F(PictureBrowserTest, ExitRemovesTheScratchPicturesButKeepsTheFolder) {
-    QFile other(scratchDir.filePath("notes.txt"));
-    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
-    other.close();
-    browser.RemoveScratchPictures();
-    EXPECT_EQ(QDir(scratchDir.path()).entryList(QDir::Files), QStringList{"notes.txt"});
-    EXPECT_TRUE(window.Calls().empty());
+TEST_F(PictureBrowserTest, SaveAllGoesOnPastAFailedWriteAndCountsEveryOutcome) {
+    window.SetMessage(message::kSaveAllSummary, "%1 saved %2 skipped %3 failed");
+    ASSERT_TRUE(QDir(saveDir.path()).mkdir(DefaultJpegFileName(3)));  // cannot be a file
+    window.QueueSaveFile(saveDir.filePath("any.jpg"));
+    browser.SaveAllBtnClick();
+    EXPECT_EQ(window.Calls(), (std::vector<std::string>{"ChooseJpegFile 00000001.jpg",
+                                                        "ShowInfo 2 saved 1 skipped 1 failed"}));
+    EXPECT_EQ(QDir(saveDir.path()).entryList(QDir::Files),
+              (QStringList{"00000001.jpg", "00000005.jpg"}));
+    EXPECT_EQ(Read(saveDir.filePath(DefaultJpegFileName(5))), ScratchAsJpeg(5, 90));
+}
+
+TEST_F(PictureBrowserTest, SaveAllCountsAListedRowWithoutARecordAsSkipped) {
+    window.SetMessage(message::kSaveAllSummary, "%1 saved %2 skipped %3 failed");
+    for (int i = 0; i < 5; ++i) {
+        window.AddRow({});
+    }
+    window.ClearCalls();
+    window.QueueSaveFile(saveDir.filePath("any.jpg"));
+    browser.SaveAllBtnClick();
+    EXPECT_EQ(window.Calls().back(), "ShowInfo 3 saved 2 skipped 0 failed");
 }
 
 }  // namespace
