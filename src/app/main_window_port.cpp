@@ -86,8 +86,8 @@ std::optional<OpenPictureChoice> TForm1::ChooseUploadPicture() {
 std::optional<QString> TForm1::ChooseSnapshotFile(const QString& name) {
     return bridge_.Call<std::optional<QString>>(
         [this, name]() -> std::optional<QString> {
-            // The snapshot is written as JPEG whatever the name: a name typed without an
-            // extension gets ".jpg", as the single save does.
+            // The snapshot is written in the format its name says (.bmp, .png, else JPEG);
+            // a name typed without an extension gets ".jpg", as the single save does.
             const auto answer = ShowFileDialogNow(
                 {FileDialogMode::Save, kPictureFilters, QString::fromLatin1(kJpegSuffix), name});
             return answer ? std::optional<QString>(answer->path) : std::nullopt;

@@ -7,6 +7,7 @@
 #include "inbound/picture_claim.h"
 #include "link/frame.h"
 #include "view/magnification.h"
+#include "view/picture_files.h"
 
 namespace dm {
 
@@ -96,6 +97,8 @@ void DeviceCommands::KeepRowFilled(int row, const frame::DirectoryEntry& entry) 
 
 void DeviceCommands::FetchPictures() {
     pictures_.Clear();
+    // Scratch pictures of an earlier download must never stand in for this one's.
+    EmptyScratchFolder(scratchFolder_);
     window_.ApplyButtonSet(ButtonSet::Busy);
     window_.SetEnabled(Control::CameraBtn, false);
     window_.SetProgress(0);

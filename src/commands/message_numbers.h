@@ -20,20 +20,20 @@ inline constexpr int kNoMicroscope = 15;
 inline constexpr int kSnapshotSaveQuestion = 16;
 
 inline constexpr int kFirstAdded = 31;
-inline constexpr int kPictureNotReceived = 31;     // a row whose picture never arrived
-inline constexpr int kPictureUnreadable = 32;      // %1: the scratch picture's path
-inline constexpr int kPictureNotSaved = 33;        // %1: the file's path
+inline constexpr int kPictureNotReceived = 31;  // a row whose picture never arrived
+inline constexpr int kPictureUnreadable = 32;   // %1: the scratch picture's path
+inline constexpr int kPictureNotSaved = 33;     // %1: the file's path
 inline constexpr int kSnapshotNotReceived = 34;
 inline constexpr int kSnapshotUndecodable = 35;
-inline constexpr int kPicturesNotPrepared = 36;    // %1: the file names, comma-separated
-inline constexpr int kDownloadIncomplete = 37;     // %1 received of %2
-inline constexpr int kSaveAllSummary = 38;         // %1 saved, %2 skipped, %3 failed
-inline constexpr int kRequestNotSent = 39;         // a delete that could not be written
+inline constexpr int kPicturesNotPrepared = 36;  // %1: the file names, comma-separated
+inline constexpr int kDownloadIncomplete = 37;   // %1 received of %2
+inline constexpr int kSaveAllSummary = 38;       // %1 saved, %2 skipped, %3 failed
+inline constexpr int kRequestNotSent = 39;       // a delete that could not be written
 inline constexpr int kUploadNotSent = 40;
-inline constexpr int kDirectoryCut = 41;           // %1 listed of %2
-inline constexpr int kNotReceivedColumn = 42;      // the Size column of such a row
-inline constexpr int kSnapshotFailed = 43;         // the snapshot command never ran
-inline constexpr int kDirectoryIncomplete = 44;    // the directory frame stalled
+inline constexpr int kDirectoryCut = 41;         // %1 listed of %2
+inline constexpr int kNotReceivedColumn = 42;    // the Size column of such a row
+inline constexpr int kSnapshotFailed = 43;       // the snapshot command never ran
+inline constexpr int kDirectoryIncomplete = 44;  // the directory frame stalled
 inline constexpr int kLastAdded = 44;
 
 // The English text of an added message (kFirstAdded..kLastAdded); nullptr otherwise.

@@ -257,8 +257,8 @@ bool TDataProcThread::WaitForPayload(uint32_t n, uint32_t frameRest) {
         if (abandoned || stalledFor >= timing_.payloadStall) {
             break;
         }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(timing_.payloadStall - stalledFor);
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            timing_.payloadStall - stalledFor);
         buffer_.WaitForArrival(seen, std::clamp(left, std::chrono::milliseconds{1}, kPayloadPoll));
         seen = buffer_.Received();
         NoteArrivals();

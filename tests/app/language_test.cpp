@@ -119,8 +119,9 @@ std::string ExpectedPlaceholders(int number) {
 }
 
 TEST(LanguageFiles, ShippedFilesHoldEveryMessageWithTheEnglishPlaceholders) {
-    const QString sourceTree = qEnvironmentVariable("DM_SOURCE_DIR");
-    ASSERT_FALSE(sourceTree.isEmpty()) << "DM_SOURCE_DIR must name the source tree";
+    const QString sourceTree = qEnvironmentVariableIsEmpty("DM_SOURCE_DIR")
+                                   ? QString::fromUtf8(DM_SOURCE_TREE)
+                                   : qEnvironmentVariable("DM_SOURCE_DIR");
     for (int language = 0; language < kLanguageCount; ++language) {
         const LanguageInfo& info = LanguageAt(language);
         SCOPED_TRACE(info.fileName);

@@ -114,8 +114,8 @@ TEST_F(QueueTest, RequestsWhileACommandRunsRunAfterItInTheOrderMade) {
     EXPECT_FALSE(thread_.RequestIfIdle(command::kCameraOn));  // busy: the keep-alive waits
     release_ = true;
     ASSERT_TRUE(thread_.WaitUntilIdle(5s));
-    EXPECT_EQ(order_, (std::vector<uint16_t>{command::kUpload, command::kKey1 + 1,
-                                             command::kUpload}));
+    EXPECT_EQ(order_,
+              (std::vector<uint16_t>{command::kUpload, command::kKey1 + 1, command::kUpload}));
     EXPECT_EQ(state_.pendingCommand.load(), 0);
 }
 

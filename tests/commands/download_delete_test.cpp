@@ -1,5 +1,7 @@
 // Download all, delete selected and delete all against a simulated data thread.
 #include <QFile>
+#include <atomic>
+#include <thread>
 
 #include "command_fixture.h"
 #include "commands/command_codes.h"
@@ -82,11 +84,31 @@ TEST_F(DownloadTest, NoDirectoryReplyIsAnErrorAndLeavesTheListAlone) {
     EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 21 00 00"}));
 }
 
-TEST_F(DownloadTest, StalledDirectoryEndsSilently) {
+TEST_F(DownloadTest, StalledDirectoryIsReportedAndChangesNoRow) {
     AnswerDownloads(Entries(2), {}, kTransferTimedOut);
     Run(command::kDownloadAll);
-    EXPECT_TRUE(window_.Calls().empty());
+    EXPECT_EQ(window_.Calls(),
+              (std::vector<std::string>{
+                  "ShowError " + window_.Message(message::kDirectoryIncomplete).toStdString()}));
     EXPECT_EQ(port_.Writes().size(), 1U);
+}
+
+// A reply still arriving is waited for however long it takes; silence ends the wait.
+TEST_F(DownloadTest, DirectoryWaitLastsWhileBytesArriveAndEndsAfterSilence) {
+    std::atomic<bool> lineDone{false};
+    std::thread line([&] {
+        for (int i = 0; i < 25; ++i) {  // 2.5 s of bytes, beyond the 1.1 s limit
+            port_.AddBytesReceived(1);
+            std::this_thread::sleep_for(100ms);
+        }
+        lineDone = true;
+    });
+    Run(command::kDownloadAll);
+    const bool endedAfterTheLine = lineDone;
+    line.join();
+    EXPECT_TRUE(endedAfterTheLine) << "the wait ended while bytes were still arriving";
+    EXPECT_TRUE(window_.WaitForCall(
+        "ShowError " + window_.Message(message::kNoDirectoryReply).toStdString(), 0ms));
 }
 
 // A picture that never arrives still gets its record, so record i stays row i and a
@@ -116,7 +138,8 @@ TEST_F(DownloadTest, LatePictureDoesNotTakeTheNextRow) {
     EXPECT_TRUE(pictures_.StreamAt(1).isEmpty()) << "row 1's picture came too late";
     EXPECT_EQ(pictures_.InfoAt(2), entries[2].info);
     EXPECT_FALSE(pictures_.StreamAt(2).isEmpty());
-    EXPECT_EQ(state_.pictureClaim.load(), kAnyPicture) << "the download leaves no claim behind";
+    EXPECT_EQ(state_.pictureClaim.load(), kClaimClosed)
+        << "after the download no picture is added to any row";
 }
 
 class DeleteTest : public CommandTest {

@@ -104,6 +104,9 @@ inline bool WaitUntil(const std::function<bool()>& done,
 
 class InboundTest : public ::testing::Test {
   protected:
+    // A directory frame is only taken as the answer to a request.
+    InboundTest() { state.directoryExpected = true; }
+
     // Appends as the window's poll does, under the buffer lock.
     void Feed(const Bytes& bytes) {
         std::lock_guard guard(buffer->Lock());

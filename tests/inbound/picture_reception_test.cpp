@@ -115,14 +115,17 @@ TEST_F(PictureRouting, WithoutFlagsThePictureIsReadAndDropped) {
     EXPECT_EQ(thread.Reception().PictureSize(), 200u);
 }
 
-TEST_F(PictureRouting, SurplusBehindThePictureIsConsumed) {
+// A sender that announces more than it sends: each frame is refused at the end of its
+// picture, and the frame behind it is still found there.
+TEST_F(PictureRouting, FramesAnnouncingMoreThanTheyCarryAreRefusedAtThePictureEnd) {
     state.collect = true;
     const Bytes picture = Picture(10, 4);
-    Bytes payload = Concat({Le32(kInfo), Le32(10), picture, Bytes(12, 0xF8)});
-    Feed(Concat({Frame(frame::kPicture, 30, payload), kProbeReplyFrame, {0x00}}));
-    EXPECT_EQ(DispatchAll(), 2);
-    EXPECT_EQ(Status(), kTransferDone);
-    EXPECT_EQ(pictures.StreamAt(0), AsArray(picture));
+    const auto overstated = static_cast<uint16_t>(frame::kPictureHeaderSize + 10 + 256);
+    const Bytes lying = PictureFrame(overstated, kInfo, 10, picture);
+    Feed(Concat({lying, lying, kProbeReplyFrame, Bytes(300, 0x00)}));
+    DispatchAll();
+    EXPECT_EQ(Status(), kTransferTimedOut);
+    EXPECT_EQ(pictures.Count(), 0);
     EXPECT_TRUE(state.probeReply.load());
 }
 
