@@ -1,5 +1,6 @@
 // Download all, delete selected and delete all against a simulated data thread.
 #include <QFile>
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -161,6 +162,25 @@ class DeleteTest : public CommandTest {
     }
     std::vector<DirectoryEntry> entries_;
 };
+
+// A delete the microscope never heard of removes nothing here either.
+TEST_F(DeleteTest, DeletesWhoseRequestCannotBeWrittenRemoveNothing) {
+    port_.FailWritesAfter(0);
+    window_.SetSelectedRow(1);
+    window_.QueueAnswer(true);
+    window_.QueueAnswer(true);
+    Run(command::kDeleteSelected);
+    Run(command::kDeleteAll);
+    const std::string error =
+        "ShowError " + window_.Message(message::kRequestNotSent).toStdString();
+    const auto calls = window_.Calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), error), 2);
+    EXPECT_EQ(window_.RowCount(), 3);
+    EXPECT_EQ(pictures_.Count(), 3);
+    EXPECT_EQ(state_.directory.Entry(1).info, entries_[1].info);
+    EXPECT_TRUE(QFile::exists(commands_.ScratchPicturePath(frame::PictureNumber(entries_[1].info))));
+    EXPECT_TRUE(state_.memoryFull.load());
+}
 
 TEST_F(DeleteTest, DeletingRowZeroAsksByNumberSendsTheWholeInfoWordAndShiftsTheDirectory) {
     window_.SetMessage(13, "Delete %d?");

@@ -82,6 +82,30 @@ TEST_F(UploadTest, MemoryFullStopsAfterTheHeader) {
     EXPECT_TRUE(window_.Calls().empty());
 }
 
+// A pulled cable: the header went out, the picture did not. No "finished".
+TEST_F(UploadTest, FailedWritesAreReportedNotCalledFinished) {
+    port_.FailWritesAfter(3);
+    commands_.SendUploadStream(QByteArray(1000, 'x'));
+    EXPECT_EQ(port_.Writes().size(), 3U) << "the upload stops at the first failed write";
+    EXPECT_EQ(window_.Calls().back(),
+              "ShowError " + window_.Message(message::kUploadNotSent).toStdString());
+    EXPECT_FALSE(window_.WaitForCall("ShowInfo", 0ms));
+
+    port_.FailWritesAfter(0);
+    window_.ClearCalls();
+    commands_.SendUploadStream(QByteArray(1000, 'x'));
+    EXPECT_EQ(window_.Calls(), (std::vector<std::string>{
+                                   "ShowError " +
+                                   window_.Message(message::kUploadNotSent).toStdString()}));
+}
+
+// A memory-full frame answers one upload header; it does not stop the uploads after it.
+TEST_F(UploadTest, AnEarlierMemoryFullDoesNotStopTheNextUpload) {
+    state_.memoryFull = true;
+    commands_.SendUploadStream(QByteArray(64, 'x'));
+    EXPECT_EQ(port_.Writes().size(), 3U);
+}
+
 TEST_F(UploadTest, StreamsThatDoNotFitTheLengthFieldAreNotSent) {
     commands_.SendUploadStream(QByteArray());
     commands_.SendUploadStream(QByteArray(65535, 'x'));

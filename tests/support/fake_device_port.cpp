@@ -14,6 +14,11 @@ void FakeDevicePort::SetRejectWritesWhenClosed(bool reject) {
     rejectWhenClosed_ = reject;
 }
 
+void FakeDevicePort::FailWritesAfter(std::size_t count) {
+    std::lock_guard lock(mutex_);
+    writesBeforeFailure_ = count;
+}
+
 void FakeDevicePort::SetWriteHook(WriteHook hook) {
     std::lock_guard lock(mutex_);
     hook_ = std::move(hook);
@@ -47,7 +52,7 @@ int32_t FakeDevicePort::WritePort(const uint8_t* bytes, int32_t n) {
     Bytes written(bytes, bytes + n);
     {
         std::lock_guard lock(mutex_);
-        if (rejectWhenClosed_ && open_ < 0) {
+        if ((rejectWhenClosed_ && open_ < 0) || writes_.size() >= writesBeforeFailure_) {
             return -1;
         }
         writes_.push_back(written);

@@ -27,6 +27,8 @@ class FakeDevicePort : public DevicePort {
     void SetOpenablePorts(std::set<int> ports);
     // Writes are recorded even with no port open, unless this is set.
     void SetRejectWritesWhenClosed(bool reject);
+    // Writes after the first `count` fail (-1) and are not recorded: a pulled cable.
+    void FailWritesAfter(std::size_t count);
     void SetWriteHook(WriteHook hook);
 
     bool OpenPort(uint8_t portNumber, int8_t baudIndex) override;
@@ -53,6 +55,7 @@ class FakeDevicePort : public DevicePort {
     mutable std::condition_variable changed_;
     std::set<int> openable_;
     bool rejectWhenClosed_ = false;
+    std::size_t writesBeforeFailure_ = SIZE_MAX;
     WriteHook hook_;
     int open_ = -1;
     std::vector<Bytes> writes_;
