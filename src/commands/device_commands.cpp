@@ -164,6 +164,12 @@ void DeviceCommands::CameraOn() {
     while (!thread_.WaitForCameraStop(timing::kCameraPoll)) {
     }
     WriteFrame(frame::kCameraOff);
+    // Switched off by the user: the window applied the ready set when the button was
+    // clicked, but a click right after the stream started lands before the busy set
+    // above, which would leave every button disabled with the camera off.
+    if (!state_.cameraOn.load(std::memory_order_acquire)) {
+        window_.ApplyButtonSet(ButtonSet::Ready);
+    }
 }
 
 void DeviceCommands::SendKey(int key) {

@@ -178,7 +178,8 @@ TEST_F(DeleteTest, DeletesWhoseRequestCannotBeWrittenRemoveNothing) {
     EXPECT_EQ(window_.RowCount(), 3);
     EXPECT_EQ(pictures_.Count(), 3);
     EXPECT_EQ(state_.directory.Entry(1).info, entries_[1].info);
-    EXPECT_TRUE(QFile::exists(commands_.ScratchPicturePath(frame::PictureNumber(entries_[1].info))));
+    EXPECT_TRUE(
+        QFile::exists(commands_.ScratchPicturePath(frame::PictureNumber(entries_[1].info))));
     EXPECT_TRUE(state_.memoryFull.load());
 }
 

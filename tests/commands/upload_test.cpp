@@ -94,9 +94,9 @@ TEST_F(UploadTest, FailedWritesAreReportedNotCalledFinished) {
     port_.FailWritesAfter(0);
     window_.ClearCalls();
     commands_.SendUploadStream(QByteArray(1000, 'x'));
-    EXPECT_EQ(window_.Calls(), (std::vector<std::string>{
-                                   "ShowError " +
-                                   window_.Message(message::kUploadNotSent).toStdString()}));
+    EXPECT_EQ(window_.Calls(),
+              (std::vector<std::string>{"ShowError " +
+                                        window_.Message(message::kUploadNotSent).toStdString()}));
 }
 
 // A memory-full frame answers one upload header; it does not stop the uploads after it.

@@ -92,6 +92,30 @@ TEST_F(SnapshotTest, ASnapshotNamedPngIsWrittenAsPng) {
     EXPECT_EQ(QImage(path, "png").size(), QSize(320, 240));
 }
 
+// Keys clicked while the snapshot runs wait their turn: the snapshot still asks its
+// question, every key goes out, and the Camera button works afterwards.
+TEST_F(SnapshotTest, KeysClickedDuringASnapshotAreSentAndTheSnapshotCompletes) {
+    dialogs.QueueAnswer(false);
+    const std::size_t from = FrameCount();
+    Click("SnapShotBtn");
+    Click("ZoomInBtn");
+    Click("DownBtn");
+    ASSERT_TRUE(WaitForFrame(Frame(frame::kGetSnapshot, 1), from)) << DebugState();
+    ASSERT_TRUE(WaitForFrame(Frame(frame::kCameraOn), from)) << DebugState();
+    const auto frames = FramesFrom(from);
+    const std::vector<std::string> keysThenSnapshot{"F8 2A 00 00", "F8 48 00 00", "F8 45 00 00",
+                                                    "F8 28 01 00", "F8 29 00 00"};
+    EXPECT_EQ(std::vector<std::string>(frames.begin(), frames.begin() + 5), keysThenSnapshot);
+    EXPECT_EQ(BoxesWithMessage(kSaveQuestion), 1);
+
+    ASSERT_TRUE(WaitUntil([&] { return Button("SnapShotBtn")->isEnabled(); }));
+    const std::size_t off = FrameCount();
+    Click("CameraBtn");
+    ASSERT_TRUE(WaitForFrame(Frame(frame::kCameraOff), off)) << DebugState();
+    EXPECT_FALSE(form->State().cameraOn.load());
+    EXPECT_TRUE(WaitUntil([&] { return ReadySet(); }));
+}
+
 TEST_F(SnapshotTest, DecliningTheQuestionSavesNothingAndStreamsAgain) {
     dialogs.QueueAnswer(false);
     const std::size_t from = FrameCount();
