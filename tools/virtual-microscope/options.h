@@ -30,6 +30,9 @@ struct Faults {
     bool vanishMidTransfer = false;
     // Output is paced at the byte rate of a real 115200-baud link (8N1: 11520 bytes/s).
     bool throttle = false;
+    // Picture frames stop after half of their payload for this long, then the rest
+    // follows: a line that falls silent for a while. 0: never.
+    int pausePayloadMs = 0;
     // Entries the directory frame lists; 0 lists the memory as it is. More entries than
     // the memory holds are made up (numbered after the last picture) and a request for
     // one of them is answered with a picture painted on demand.
@@ -43,6 +46,9 @@ struct Options {
     int maxPictures = kDefaultMaxPictures;  // an upload beyond this answers memory full
     std::string logPath;                    // wire log file; empty: none
     int probeEveryMs = 0;                   // own probes; 0: never
+    // Pictures in memory at start are padded to at least this many bytes with a comment
+    // segment full of frame starts (F8 82, F8 FE, F8 A1, ...), as JPEG data may hold them.
+    int pictureBytes = 0;
     Faults faults;
 };
 

@@ -1,6 +1,7 @@
 #include "virtual-microscope/picture_factory.h"
 
 #include <QImage>
+#include <algorithm>
 #include <array>
 
 #include "link/frame.h"
@@ -63,6 +64,26 @@ QByteArray MakeUndecodableBytes(int size) {
         bytes[i] = static_cast<char>(0x20 + i % 0x50);  // never 0xFF, so no marker
     }
     return bytes;
+}
+
+QByteArray PadPicture(const QByteArray& jpeg, int size) {
+    constexpr int kMarkerSize = 2;                 // FF D8 (start of image), FF FE (comment)
+    constexpr int kSegmentLengthSize = 2;          // big-endian, counts itself
+    constexpr int kLargestComment = 65533 - kSegmentLengthSize;
+    const QByteArray frameStarts = QByteArray::fromHex("f8820900f8fe0200f8a10000f8310000f883");
+    QByteArray segments;
+    while (jpeg.size() + segments.size() < size) {
+        const int wanted = size - static_cast<int>(jpeg.size() + segments.size()) - kMarkerSize -
+                           kSegmentLengthSize;
+        const int body = std::clamp(wanted, 1, kLargestComment);
+        QByteArray comment = frameStarts.repeated(body / frameStarts.size() + 1).left(body);
+        const int length = body + kSegmentLengthSize;
+        segments += QByteArray::fromHex("fffe");
+        segments += static_cast<char>(length >> 8);
+        segments += static_cast<char>(length & 0xFF);
+        segments += comment;
+    }
+    return jpeg.left(kMarkerSize) + segments + jpeg.mid(kMarkerSize);
 }
 
 }  // namespace dm::vm

@@ -31,5 +31,8 @@ QByteArray MakeLivePicture(const LiveView& view);
 
 // As many bytes as a picture, none of which is a JPEG marker start.
 QByteArray MakeUndecodableBytes(int size);
+// The JPEG with comment segments behind its start marker, so that it holds at least
+// `size` bytes and still decodes to the same picture.
+QByteArray PadPicture(const QByteArray& jpeg, int size);
 
 }  // namespace dm::vm

@@ -84,7 +84,8 @@ std::string VirtualMicroscope::Start() {
     if (memory_.Pictures().empty()) {
         for (int i = 0; i < options_.pictures; ++i) {
             const uint8_t zoom = InitialZoomCode(i);
-            memory_.Add(zoom, MakeStillPicture(memory_.NextNumber(), zoom));
+            memory_.Add(zoom, PadPicture(MakeStillPicture(memory_.NextNumber(), zoom),
+                                         options_.pictureBytes));
         }
     }
     stopRequested_.store(false);
@@ -131,7 +132,8 @@ void VirtualMicroscope::Run() {
     nextExclusiveCheck_ = now + kExclusiveCheckPeriod;
     while (!stopRequested_.load() && pty_.IsOpen()) {
         ServiceTimers(Clock::now());
-        const bool wantWrite = Pending() > 0 && Clock::now() >= pacedUntil_;
+        const bool wantWrite = Pending() > 0 && Clock::now() >= pacedUntil_ &&
+                               (!pausedUntil_ || Clock::now() >= *pausedUntil_);
         pty_.Wait(NextWait(Clock::now()), wantWrite);
         ServiceInput(Clock::now());
         ServiceOutput(Clock::now());
@@ -157,6 +159,9 @@ std::chrono::milliseconds VirtualMicroscope::NextWait(Clock::time_point now) con
     }
     if (Pending() > 0) {
         until(pacedUntil_);
+    }
+    if (pausedUntil_) {
+        until(*pausedUntil_);
     }
     return wait;
 }
@@ -196,9 +201,16 @@ void VirtualMicroscope::ServiceOutput(Clock::time_point now) {
         if (throttle && now < pacedUntil_) {
             break;
         }
+        if (pausedUntil_ && now < *pausedUntil_) {
+            break;
+        }
+        pausedUntil_.reset();
         std::size_t n = std::min(Pending(), throttle ? kThrottledChunk : kWriteChunk);
         if (vanishAt_) {
             n = std::min(n, *vanishAt_ - outPos_);
+        }
+        if (pauseAt_) {
+            n = std::min(n, *pauseAt_ - outPos_);
         }
         const std::size_t written = pty_.Write(out_.data() + outPos_, n);
         if (written == 0) {
@@ -211,6 +223,10 @@ void VirtualMicroscope::ServiceOutput(Clock::time_point now) {
                                                             kThrottledBytesPerSecond);
             pacedUntil_ =
                 std::max(pacedUntil_, now) + std::chrono::duration_cast<Clock::duration>(time);
+        }
+        if (pauseAt_ && outPos_ >= *pauseAt_) {
+            pausedUntil_ = now + pauseFor_;
+            pauseAt_.reset();
         }
         if (vanishAt_ && outPos_ >= *vanishAt_) {
             vanishDeadline_ = now + kVanishLongestWait;
@@ -476,6 +492,10 @@ void VirtualMicroscope::SendPictureFrame(uint32_t info, const QByteArray& jpeg) 
         streaming_.store(false, std::memory_order_relaxed);
     }
     EnqueueFrame(picture);
+    if (faults.pausePayloadMs > 0 && !faults.stallPayload) {
+        pauseAt_ = out_.size() - (picture.size() - halfway);
+        pauseFor_ = std::chrono::milliseconds(faults.pausePayloadMs);
+    }
 }
 
 void VirtualMicroscope::EnqueueFrame(const Bytes& frameBytes) {

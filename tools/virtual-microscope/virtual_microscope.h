@@ -130,6 +130,10 @@ class VirtualMicroscope {
     std::optional<std::size_t> vanishAt_;  // close the link once out_ is written up to here
     // Written up to vanishAt_: the link closes once the program has read it (or later).
     std::optional<Clock::time_point> vanishDeadline_;
+    // A picture's first half is written up to here, then the output pauses for pauseFor_.
+    std::optional<std::size_t> pauseAt_;
+    std::chrono::milliseconds pauseFor_{0};
+    std::optional<Clock::time_point> pausedUntil_;
     Clock::time_point lastWrite_{};
     Clock::time_point startedAt_{};
     Clock::time_point nextLiveFrame_{};
