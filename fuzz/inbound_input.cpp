@@ -115,6 +115,31 @@ InboundOutcome Summarise(const Session& session, int framesDispatched, int liveF
     return outcome;
 }
 
+// Appends the stream chunk by chunk, one chunk before each dispatch, and dispatches until
+// everything is appended and no frame header is left. Returns the frames dispatched.
+int FeedAndDispatch(Session& session, const uint8_t* stream, std::size_t size, std::size_t chunk) {
+    std::size_t appended = 0;
+    int framesDispatched = 0;
+    int idleInRow = 0;
+    const std::size_t maxCalls = kCallsPerByte * size + kSpareCalls;
+    for (std::size_t calls = 0; calls < maxCalls; ++calls) {
+        if (appended < size) {
+            appended += Append(session.buffer, stream + appended, std::min(chunk, size - appended));
+            if (appended == size) {
+                // Nothing more will come: a wait for the rest of a cut-off frame ends at once.
+                session.thread.RequestStop();
+            }
+        }
+        if (session.thread.DispatchFrame()) {
+            ++framesDispatched;
+            idleInRow = 0;
+        } else if (appended == size && ++idleInRow >= kIdleDispatchesToEnd) {
+            break;
+        }
+    }
+    return framesDispatched;
+}
+
 }  // namespace
 
 InboundOutcome RunInboundInput(const uint8_t* data, std::size_t size) {
@@ -123,32 +148,11 @@ InboundOutcome RunInboundInput(const uint8_t* data, std::size_t size) {
     }
     const uint8_t route = data[0];
     const std::size_t chunk = data[1] == 0 ? kLargestChunk : data[1];
-    const uint8_t* stream = data + kControlSize;
-    const std::size_t streamSize = size - kControlSize;
-
     LiveStage& stage = SharedLiveStage();
     stage.Prepare(route);
     const auto session = std::make_unique<Session>(route, stage.live);
-    std::size_t appended = 0;
-    int framesDispatched = 0;
-    int idleInRow = 0;
-    const std::size_t maxCalls = kCallsPerByte * streamSize + kSpareCalls;
-    for (std::size_t calls = 0; calls < maxCalls; ++calls) {
-        if (appended < streamSize) {
-            appended +=
-                Append(session->buffer, stream + appended, std::min(chunk, streamSize - appended));
-            if (appended == streamSize) {
-                // Nothing more will come: a wait for the rest of a cut-off frame ends at once.
-                session->thread.RequestStop();
-            }
-        }
-        if (session->thread.DispatchFrame()) {
-            ++framesDispatched;
-            idleInRow = 0;
-        } else if (appended == streamSize && ++idleInRow >= kIdleDispatchesToEnd) {
-            break;
-        }
-    }
+    const int framesDispatched =
+        FeedAndDispatch(*session, data + kControlSize, size - kControlSize, chunk);
     return Summarise(*session, framesDispatched, stage.TakeFrames());
 }
 

@@ -6,7 +6,9 @@
 // Input layout: byte 0 steers the pictures (the kRoute bits and the claim mode), byte 1
 // is the chunk size in which the rest is appended to the receive buffer (0: all at once),
 // and the rest are the bytes as they came from the microscope. A chunk is appended before
-// each dispatch; once the last one is in, a wait for bytes that never came ends at once.
+// each dispatch. The data thread runs with zero InboundTiming, so a frame cut by a chunk
+// boundary is given up at once instead of waiting; once the last chunk is in, a stop is
+// requested, so a wait for bytes that never came ends at once as well.
 
 #include <cstddef>
 #include <cstdint>
