@@ -28,11 +28,13 @@ QImage LoadBitmapFile(const QString& path) {
 // dialog may be of the other kind, so that kind is tried next.
 QImage LoadUploadFile(const OpenPictureChoice& choice) {
     const bool jpegFirst = choice.filterIndex == kJpegFilter;
-    QImage first = jpegFirst ? DecodeJpegFile(choice.path) : LoadBitmapFile(choice.path);
+    const QSize uploadSize(kUploadWidth, kUploadHeight);
+    QImage first =
+        jpegFirst ? DecodeJpegFileToFit(choice.path, uploadSize) : LoadBitmapFile(choice.path);
     if (!first.isNull()) {
         return first;
     }
-    return jpegFirst ? LoadBitmapFile(choice.path) : DecodeJpegFile(choice.path);
+    return jpegFirst ? LoadBitmapFile(choice.path) : DecodeJpegFileToFit(choice.path, uploadSize);
 }
 
 }  // namespace
