@@ -82,6 +82,7 @@ struct Session {
         state.snapshotCapture = (route & kRouteSnapshot) != 0;
         state.cameraOn = (route & kRouteCameraOn) != 0;
         state.pictureClaim = InitialClaim(route);
+        state.directoryExpected = (route & kRouteDirectoryUnasked) == 0;
     }
 
     ReceiveBuffer buffer;

@@ -25,6 +25,8 @@ inline constexpr uint8_t kClaimShift = 3;  // two bits, a ClaimMode
 inline constexpr uint8_t kClaimBits = 0x03;
 inline constexpr uint8_t kRouteOverlays = 0x20;  // both overlay check boxes ticked
 inline constexpr uint8_t kRouteCameraOn = 0x40;
+// No directory request is outstanding: a directory frame must change nothing.
+inline constexpr uint8_t kRouteDirectoryUnasked = 0x80;
 
 // DeviceState::pictureClaim at the start: any picture, the one numbered kClaimedPicture
 // (a download waiting for it), or a claim already taken or closed.
