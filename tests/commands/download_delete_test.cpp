@@ -85,6 +85,14 @@ TEST_F(DownloadTest, NoDirectoryReplyIsAnErrorAndLeavesTheListAlone) {
     EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 21 00 00"}));
 }
 
+TEST_F(DownloadTest, AMicroscopeHoldingMoreThanTheListKeepsIsSaidSo) {
+    state_.directory.SetAnnounced(200);  // as the data thread keeps it
+    AnswerDownloads(Entries(3));
+    Run(command::kDownloadAll);
+    EXPECT_TRUE(window_.WaitForCall("ShowInfo 3 of 200 pictures listed", 0ms));
+    EXPECT_EQ(window_.RowCount(), 3);
+}
+
 TEST_F(DownloadTest, StalledDirectoryIsReportedAndChangesNoRow) {
     AnswerDownloads(Entries(2), {}, kTransferTimedOut);
     Run(command::kDownloadAll);
