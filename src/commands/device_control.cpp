@@ -118,27 +118,23 @@ void DeviceControl::RightBtnClick() {
     SendKey(kRightKey);
 }
 void DeviceControl::DownBtnClick() {
-    SendKeyWithCameraStopped(kDownKey);
+    SendKey(kDownKey);
 }
 void DeviceControl::ZoomOutBtnClick() {
-    SendKeyWithCameraStopped(kZoomOutKey);
+    SendKey(kZoomOutKey);
 }
 void DeviceControl::LockBtnClick() {
     SendKey(kLockKey);
 }
 void DeviceControl::ZoomInBtnClick() {
-    SendKeyWithCameraStopped(kZoomInKey);
+    SendKey(kZoomInKey);
 }
 
+// Down and the zoom keys are ignored by the microscope while its camera streams: the
+// queued key itself ends the camera-on command, which sends the camera-off request before
+// the key goes out, and Timer3 restarts the camera afterwards. No handler waits.
 void DeviceControl::SendKey(int key) {
     thread_.RequestCommand(command::KeyCode(key));
-}
-
-// A key the microscope ignores while the camera streams: the queued key itself ends the
-// camera-on command, which sends the camera-off request before the key goes out. Timer3
-// restarts the camera afterwards.
-void DeviceControl::SendKeyWithCameraStopped(int key) {
-    SendKey(key);
 }
 
 // Restarts the camera only when the command thread has nothing to do: after a key, the

@@ -43,8 +43,6 @@ class DeviceControl {
   private:
     void Disconnect();
     void SendKey(int key);
-    // For the keys the microscope ignores while the camera streams.
-    void SendKeyWithCameraStopped(int key);
 
     DeviceState& state_;
     DevicePort& port_;

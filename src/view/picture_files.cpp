@@ -77,7 +77,7 @@ bool SaveJpegFile(const QImage& picture, const QString& path, int quality) {
 bool SavePictureFile(const QImage& picture, const QString& path, int jpegQuality) {
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix == QStringLiteral("bmp")) {
-        return SaveQtFormatFile(picture.convertToFormat(QImage::Format_RGB888), path, "bmp");
+        return SaveScratchPicture(picture, path);  // the same 24-bit BMP
     }
     if (suffix == QStringLiteral("png")) {
         return SaveQtFormatFile(picture, path, "png");
