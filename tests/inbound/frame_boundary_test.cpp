@@ -1,6 +1,7 @@
 // Bytes are read as frames only at a frame boundary: after a frame that ended badly,
 // picture bytes such as F8 A1 (memory full), F8 31 (probe) or F8 82 (directory) must
 // never raise an event.
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -120,6 +121,39 @@ TEST_F(FrameBoundary, DirectoryOfMoreThanItKeepsRemembersTheCountAnnounced) {
     DispatchQuickly();
     EXPECT_EQ(state.directory.Count(), 64);
     EXPECT_EQ(state.directory.Announced(), 200);
+}
+
+// The program's own limits, on the running thread: a payload may pause for seconds, and
+// the rest of a broken frame is dropped until 200 ms pass without a byte.
+TEST_F(FrameBoundary, APayloadThatPausesForTwoSecondsIsStillAwaited) {
+    state.collect = true;
+    thread.start();
+    const Bytes whole = PictureFrame(kInfo, Picture(3000, 2));
+    Feed(Bytes(whole.begin(), whole.begin() + 1000));
+    std::this_thread::sleep_for(2s);
+    Feed(Bytes(whole.begin() + 1000, whole.end()));
+    EXPECT_TRUE(WaitUntil([&] { return pictures.Count() == 1; }, 5s));
+    StopThread();
+}
+
+TEST_F(FrameBoundary, RestOfABrokenFrameIsDroppedUntilTheLineIsQuietForAMoment) {
+    const Bytes bad =
+        PictureFrame(frame::kPictureHeaderSize + 101, kInfo, 1500, PoisonedPicture(1500));
+    constexpr std::ptrdiff_t kChunk = 100;
+    thread.start();
+    Feed(Bytes(bad.begin(), bad.begin() + frame::kHeaderSize + frame::kPictureHeaderSize + 101));
+    for (auto at = bad.begin() + frame::kHeaderSize + frame::kPictureHeaderSize + 101;
+         at < bad.end(); at += std::min(kChunk, bad.end() - at)) {
+        std::this_thread::sleep_for(30ms);  // a line still busy: well under the quiet gap
+        Feed(Bytes(at, at + std::min(kChunk, bad.end() - at)));
+    }
+    std::this_thread::sleep_for(600ms);
+    EXPECT_FALSE(state.memoryFull.load()) << "picture bytes raised a memory-full event";
+    Feed(Concat({Frame(frame::kMemoryFull, 0), {0x00}}));
+    EXPECT_TRUE(WaitUntil([&] { return state.memoryFull.load(); }, 1s))
+        << "a real frame after the quiet was dropped";
+    StopThread();
+    EXPECT_EQ(window.Calls(), (std::vector<std::string>{"ShowError Memory full"}));
 }
 
 // The running thread sleeps on the buffer and wakes for the bytes, not for a timer.
