@@ -26,6 +26,10 @@ TEST_F(SystemTest, ADirectoryOfMoreThan64EntriesFillsSixtyFourRows) {
     Click("DownloadBtn");
     ASSERT_TRUE(WaitUntil([&] { return RowCount() == kDirectoryCapacity; }));
     EXPECT_EQ(form->State().directory.Count(), kDirectoryCapacity);
+    const QString cut = form->Message(message::kDirectoryCut)
+                            .arg(kDirectoryCapacity)
+                            .arg(options.faults.directoryEntries);
+    EXPECT_TRUE(WaitUntil([&] { return BoxesWithText(cut) == 1; })) << DebugState();
     for (int i = 0; i < kDirectoryCapacity; ++i) {
         EXPECT_EQ(Row(i).first(), QStringLiteral("%1.jpg").arg(i + 1, 8, 10, QLatin1Char('0')));
     }
@@ -43,6 +47,30 @@ TEST_F(SystemTest, ADirectoryOfMoreThan64EntriesFillsSixtyFourRows) {
     KeepRunning();
     EXPECT_EQ(CountFrames(pictureRequest, from), requests) << "requests after the exit";
     EXPECT_EQ(BoxesWithMessage(kDownloadedMessage), 0);
+}
+
+// Every live frame announces 256 bytes more than it carries: the frames are refused at
+// their picture's end, nothing inside them becomes an event, and the next upload is sent.
+TEST_F(SystemTest, ALiveStreamOverstatingItsLengthsRaisesNoEventAndUploadsStillGo) {
+    vm::Options options;
+    options.faults.oversizedLength = true;
+    ASSERT_NO_FATAL_FAILURE(StartConnected(options));
+    const std::size_t from = FrameCount();
+    Click("CameraBtn");
+    ASSERT_TRUE(WaitUntil([&] { return microscope->LiveFramesSent() >= 10; })) << DebugState();
+    Click("CameraBtn");
+    ASSERT_TRUE(WaitForFrame(Frame(frame::kCameraOff), from));
+    KeepRunning();
+    EXPECT_EQ(BoxesWithText(QStringLiteral("Memory full")), 0);
+    EXPECT_FALSE(form->State().memoryFull.load());
+    EXPECT_EQ(CountFrames(Frame(frame::kProbeReply), from), 0) << "a phantom probe was answered";
+
+    microscope->SetFaults({});
+    dialogs.QueueFile(
+        {WriteJpegFile(QStringLiteral("upload.jpg"), QSize(64, 48), QColor(20, 120, 60), 90), 1});
+    Click("UploadBtn");
+    EXPECT_TRUE(WaitUntil([&] { return BoxesWithMessage(message::kUploadFinished) == 1; }))
+        << DebugState();
 }
 
 TEST_F(SystemTest, AStalledPictureLeavesItsRowEmptyAndTheOthersInPlace) {
