@@ -1,5 +1,5 @@
 // The reply waits' limits: about 1.1 s of silence for the directory, 5.1 s for a picture
-// and 10 s for a snapshot. A reply later than usual but inside its limit is taken; no
+// and 10 s for a snapshot, and 60 s in all however long bytes keep coming. A reply later than usual but inside its limit is taken; no
 // reply ends the wait within a few seconds of its limit.
 #include <atomic>
 #include <functional>
@@ -51,6 +51,20 @@ TEST_F(WaitLimitTest, UnansweredDirectoryIsGivenUpWithinSeconds) {
     window_.SetMessage(message::kNoDirectoryReply, QStringLiteral("No reply"));
     Run(command::kDownloadAll, 5s);
     EXPECT_TRUE(Contains(window_.Calls(), "ShowError No reply"));
+}
+
+// The hard limit is a backstop for a line that never falls silent, far beyond any frame.
+TEST_F(WaitLimitTest, AReplyStillFlowingAfterSevenSecondsIsWaitedFor) {
+    window_.SetMessage(message::kDirectoryEmpty, QStringLiteral("Empty"));
+    AnswerAfter(1, 0ms, [this] {
+        for (int i = 0; i < 70; ++i) {
+            port_.AddBytesReceived(1);
+            std::this_thread::sleep_for(100ms);
+        }
+        AnswerDirectory({});
+    });
+    Run(command::kDownloadAll);
+    EXPECT_EQ(window_.Calls(), (std::vector<std::string>{"ClearRows", "ShowInfo Empty"}));
 }
 
 TEST_F(WaitLimitTest, PictureAnsweredAfterTwoSecondsIsTaken) {
