@@ -255,9 +255,12 @@ TEST_F(SnapshotFinisherTest, TheSnapshotIsWrittenInTheFormatItsNameSays) {
     }
 }
 
+// The snapshot command gets ten seconds of Timer1 ticks (20 ms each) to start.
+constexpr int kTenSecondsOfTicks = 10 * 1000 / 20;
+
 TEST_F(SnapshotFinisherTest, ACommandThatNeverStartsIsGivenUpAndTheCameraComesBack) {
     StepUntilFinishing();
-    for (int tick = 1; tick < kSnapshotStartLimit; ++tick) {
+    for (int tick = 1; tick < kTenSecondsOfTicks; ++tick) {
         finisher.Step();
     }
     EXPECT_EQ(finisher.State(), SnapshotState::Finishing);
@@ -274,12 +277,12 @@ TEST_F(SnapshotFinisherTest, ACommandThatNeverStartsIsGivenUpAndTheCameraComesBa
 
 TEST_F(SnapshotFinisherTest, ACommandThatStartsLateIsWaitedFor) {
     StepUntilFinishing();
-    for (int tick = 1; tick < kSnapshotStartLimit; ++tick) {
+    for (int tick = 1; tick < kTenSecondsOfTicks; ++tick) {
         finisher.Step();
     }
     uint8_t waiting = kSnapshotRequestWaiting;
     ASSERT_TRUE(state.snapshotRequest.compare_exchange_strong(waiting, kSnapshotRequestRunning));
-    for (int tick = 0; tick < kSnapshotStartLimit; ++tick) {
+    for (int tick = 0; tick < kTenSecondsOfTicks; ++tick) {
         finisher.Step();
     }
     EXPECT_EQ(finisher.State(), SnapshotState::Finishing);
