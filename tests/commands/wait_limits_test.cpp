@@ -1,6 +1,6 @@
 // The reply waits' limits: about 1.1 s of silence for the directory, 5.1 s for a picture
-// and 10 s for a snapshot, and 60 s in all however long bytes keep coming. A reply later than usual but inside its limit is taken; no
-// reply ends the wait within a few seconds of its limit.
+// and 10 s for a snapshot, and 60 s in all however long bytes keep coming. A reply later than usual
+// but inside its limit is taken; no reply ends the wait within a few seconds of its limit.
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -16,6 +16,7 @@ class WaitLimitTest : public CommandTest {
   protected:
     void TearDown() override {
         CommandTest::TearDown();
+        stopAnswering_ = true;
         if (answerer_.joinable()) {
             answerer_.join();
         }
@@ -38,6 +39,7 @@ class WaitLimitTest : public CommandTest {
     }
 
     std::thread answerer_;
+    std::atomic<bool> stopAnswering_{false};
 };
 
 TEST_F(WaitLimitTest, DirectoryAnsweredAfterHalfASecondIsTaken) {
@@ -65,6 +67,19 @@ TEST_F(WaitLimitTest, AReplyStillFlowingAfterSevenSecondsIsWaitedFor) {
     });
     Run(command::kDownloadAll);
     EXPECT_EQ(window_.Calls(), (std::vector<std::string>{"ClearRows", "ShowInfo Empty"}));
+}
+
+TEST_F(WaitLimitTest, ALineThatNeverFallsSilentIsGivenUpWithinAMinuteAndAHalf) {
+    window_.SetMessage(message::kNoDirectoryReply, QStringLiteral("No reply"));
+    AnswerAfter(1, 0ms, [this] {
+        while (!stopAnswering_) {  // a device that streams without end
+            port_.AddBytesReceived(1);
+            std::this_thread::sleep_for(100ms);
+        }
+    });
+    Run(command::kDownloadAll, 90s);
+    stopAnswering_ = true;
+    EXPECT_TRUE(Contains(window_.Calls(), "ShowError No reply"));
 }
 
 TEST_F(WaitLimitTest, PictureAnsweredAfterTwoSecondsIsTaken) {
