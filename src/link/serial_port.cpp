@@ -39,10 +39,12 @@ bool SerialPort::OpenPort(uint8_t portNumber, int8_t baudIndex) {
     // Asked afresh each time: a virtual microscope or a USB adapter may have appeared.
     const std::optional<std::string> device =
         table_ ? table_().DeviceFor(portNumber) : std::nullopt;
+    lastAttempt_ = OpenAttempt{device.value_or(std::string()), PortProblem::kNoDevice};
     if (!device || !IsBaudIndex(baudIndex)) {
         return false;
     }
-    const intptr_t handle = serial_device::Open(*device, kBaudRates[baudIndex]);
+    const intptr_t handle =
+        serial_device::Open(*device, kBaudRates[baudIndex], &lastAttempt_.problem);
     if (handle == kNoPort) {
         return false;
     }
@@ -56,6 +58,11 @@ bool SerialPort::OpenPort(uint8_t portNumber, int8_t baudIndex) {
 }
 
 void SerialPort::ClosePort() {
+    CloseHandle();
+}
+
+// True when this call closed the handle (false: no port was open).
+bool SerialPort::CloseHandle() {
     open_.store(false, std::memory_order_release);
     intptr_t handle = kNoPort;
     {
@@ -63,9 +70,19 @@ void SerialPort::ClosePort() {
         std::unique_lock exclusive(handleInUse_);
         handle = handle_.exchange(kNoPort, std::memory_order_acq_rel);
     }
-    if (handle != kNoPort) {
-        serial_device::Close(handle);
+    if (handle == kNoPort) {
+        return false;
     }
+    serial_device::Close(handle);
+    return true;
+}
+
+OpenAttempt SerialPort::LastAttempt() const {
+    return lastAttempt_;
+}
+
+std::vector<std::string> SerialPort::DeviceNames() const {
+    return table_ ? table_().Devices() : std::vector<std::string>();
 }
 
 void SerialPort::PollPort() {
@@ -73,38 +90,60 @@ void SerialPort::PollPort() {
         return;
     }
     std::array<uint8_t, kPollChunkSize> chunk;
-    uint32_t got = 0;
+    int32_t got = 0;
     {
         std::shared_lock inUse(handleInUse_);
         const intptr_t handle = handle_.load(std::memory_order_acquire);
         if (handle == kNoPort) {
             return;
         }
-        const uint32_t queued = serial_device::QueuedBytes(handle);
-        if (queued == 0) {
-            return;
+        const int32_t queued = serial_device::QueuedBytes(handle);
+        if (queued > 0) {
+            // What does not fit in the chunk stays queued for the next poll.
+            got = serial_device::Read(handle, chunk.data(),
+                                      std::min(static_cast<uint32_t>(queued), kPollChunkSize));
+        } else {
+            got = queued;
         }
-        // What does not fit in the chunk stays queued for the next poll.
-        got = serial_device::Read(handle, chunk.data(), std::min(queued, kPollChunkSize));
     }
-    if (got == 0) {
+    if (got == serial_device::kDeviceGone) {
+        DeviceGone();
+        return;
+    }
+    if (got <= 0) {
         return;
     }
     std::lock_guard lock(buffer_.Lock());
     // A full buffer refuses the chunk whole; the data thread resynchronises on the gap.
-    buffer_.Append(chunk.data(), got);
+    buffer_.Append(chunk.data(), static_cast<uint32_t>(got));
 }
 
 int32_t SerialPort::WritePort(const uint8_t* bytes, int32_t n) {
-    std::shared_lock inUse(handleInUse_);
-    const intptr_t handle = handle_.load(std::memory_order_acquire);
-    if (handle == kNoPort) {
+    int32_t written = 0;
+    {
+        std::shared_lock inUse(handleInUse_);
+        const intptr_t handle = handle_.load(std::memory_order_acquire);
+        if (handle == kNoPort) {
+            return -1;
+        }
+        if (bytes == nullptr || n <= 0) {
+            return 0;
+        }
+        written = serial_device::Write(handle, bytes, n);
+    }
+    if (written == serial_device::kDeviceGone) {
+        DeviceGone();
         return -1;
     }
-    if (bytes == nullptr || n <= 0) {
-        return 0;
+    return written;
+}
+
+// Whoever takes the handle tells, so a loss met by a poll and a write at once is told
+// once, and a port the user closed meanwhile is no loss.
+void SerialPort::DeviceGone() {
+    if (CloseHandle() && lossHandler_) {
+        lossHandler_();
     }
-    return serial_device::Write(handle, bytes, n);
 }
 
 }  // namespace dm

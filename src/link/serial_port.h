@@ -7,6 +7,9 @@
 // atomics. PollPort and WritePort use the handle under a shared lock that ClosePort
 // takes exclusively, so a handle is never closed (and its number reused) while another
 // thread still reads or writes through it.
+//
+// A device that goes away (unplugged, hung up) is noticed by whichever poll or write
+// meets it first: that thread closes the port and runs the loss handler, once per open.
 
 #include <atomic>
 #include <cstdint>
@@ -29,6 +32,7 @@ class SerialPort : public DevicePort {
     // The port table is asked afresh on every OpenPort, so that devices plugged in
     // (or virtual microscopes started) after start-up are found.
     using PortTableSource = std::function<PortTable()>;
+    using LossHandler = std::function<void()>;
 
     explicit SerialPort(ReceiveBuffer& buffer, PortTableSource table = &PortTable::FromSystem);
     ~SerialPort() override;
@@ -42,14 +46,26 @@ class SerialPort : public DevicePort {
     void ClosePort() override;
     // Moves what the driver already holds (at most kPollChunkSize bytes) into the buffer.
     void PollPort();
+    // -1 when no port is open or the device has gone.
     int32_t WritePort(const uint8_t* bytes, int32_t n) override;
 
     bool IsOpen() const override { return open_.load(std::memory_order_acquire); }
     uint64_t BytesReceived() const override { return buffer_.Received(); }
+    OpenAttempt LastAttempt() const override;
+    std::vector<std::string> DeviceNames() const override;
+
+    // Runs on the thread that noticed the loss, after the port was closed; it must not
+    // block. Set before the first OpenPort.
+    void SetLossHandler(LossHandler handler) { lossHandler_ = std::move(handler); }
 
   private:
+    bool CloseHandle();
+    void DeviceGone();
+
     ReceiveBuffer& buffer_;
     PortTableSource table_;
+    LossHandler lossHandler_;
+    OpenAttempt lastAttempt_;  // the opening thread's
     std::atomic<bool> open_{false};
     std::atomic<intptr_t> handle_{kNoPort};
     std::shared_mutex handleInUse_;

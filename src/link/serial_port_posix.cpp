@@ -39,16 +39,46 @@ std::optional<speed_t> SpeedFor(int bitsPerSecond) {
     }
 }
 
-// Returns the descriptor, or -1 when the device cannot be opened or is held elsewhere.
-int OpenExclusive(const std::string& device) {
+// The errors of a device that went away: an unplugged USB adapter answers ENODEV or
+// EIO, a hung-up terminal EIO, a pseudo-terminal whose far end closed EIO.
+bool MeansGone(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV;
+}
+
+PortProblem OpenProblem(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            return PortProblem::kPermissionDenied;
+        case EBUSY:  // another program set the terminal's exclusive mode
+            return PortProblem::kInUse;
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            return PortProblem::kNoDevice;
+        default:
+            return PortProblem::kUnusable;
+    }
+}
+
+// Returns the descriptor, or -1 when the device cannot be opened or is held elsewhere
+// (and then why, in problem).
+int OpenExclusive(const std::string& device, PortProblem& problem) {
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        problem = OpenProblem(errno);
         return -1;
     }
     // TIOCEXCL turns away later opens of the tty, but not root's; the lock turns away
     // every program that takes it as we do, root included. The lock comes first so that
     // a port held by another copy of the program is left exactly as it was.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        problem = errno == EWOULDBLOCK ? PortProblem::kInUse : PortProblem::kUnusable;
+        ::close(fd);
+        return -1;
+    }
+    if (::ioctl(fd, TIOCEXCL) != 0) {
+        problem = PortProblem::kUnusable;  // no terminal at all
         ::close(fd);
         return -1;
     }
@@ -72,31 +102,45 @@ bool Configure(int fd, speed_t speed) {
     return ::tcsetattr(fd, TCSANOW, &settings) == 0;
 }
 
-bool WaitWritable(int fd) {
+constexpr short kHangUpEvents = POLLHUP | POLLERR | POLLNVAL;
+
+enum class Writability { kWritable, kBlocked, kGone };
+
+Writability WaitWritable(int fd) {
     pollfd writable{fd, POLLOUT, 0};
     int ready = 0;
     do {
         ready = ::poll(&writable, 1, kWriteWaitMs);
     } while (ready < 0 && errno == EINTR);
-    return ready > 0 && (writable.revents & POLLOUT) != 0;
+    if (ready > 0 && (writable.revents & kHangUpEvents) != 0) {
+        return Writability::kGone;
+    }
+    return ready > 0 && (writable.revents & POLLOUT) != 0 ? Writability::kWritable
+                                                          : Writability::kBlocked;
+}
+
+// A terminal whose line hung up (or whose pseudo-terminal master closed) stays readable
+// with nothing to read: only the hang-up event tells it from a quiet line.
+bool HungUp(int fd) {
+    pollfd line{fd, POLLIN, 0};
+    return ::poll(&line, 1, 0) > 0 && (line.revents & kHangUpEvents) != 0;
 }
 
 }  // namespace
 
-intptr_t Open(const std::string& device, int bitsPerSecond) {
+intptr_t Open(const std::string& device, int bitsPerSecond, PortProblem* problem) {
+    PortProblem found = PortProblem::kUnusable;
     const std::optional<speed_t> speed = SpeedFor(bitsPerSecond);
-    if (!speed) {
-        return SerialPort::kNoPort;
-    }
-    const int fd = OpenExclusive(device);
-    if (fd < 0) {
-        return SerialPort::kNoPort;
-    }
-    if (!Configure(fd, *speed)) {
+    int fd = speed ? OpenExclusive(device, found) : -1;
+    if (fd >= 0 && !Configure(fd, *speed)) {
+        found = PortProblem::kUnusable;
         Close(fd);
-        return SerialPort::kNoPort;
+        fd = -1;
     }
-    return fd;
+    if (problem != nullptr) {
+        *problem = fd >= 0 ? PortProblem::kNone : found;
+    }
+    return fd >= 0 ? fd : SerialPort::kNoPort;
 }
 
 void Close(intptr_t handle) {
@@ -107,26 +151,42 @@ void Close(intptr_t handle) {
     ::close(fd);  // also releases the lock
 }
 
-uint32_t QueuedBytes(intptr_t handle) {
+int32_t QueuedBytes(intptr_t handle) {
+    const int fd = static_cast<int>(handle);
     int queued = 0;
-    if (::ioctl(static_cast<int>(handle), FIONREAD, &queued) != 0 || queued <= 0) {
-        return 0;
+    if (::ioctl(fd, FIONREAD, &queued) != 0) {
+        return MeansGone(errno) ? kDeviceGone : 0;
     }
-    return static_cast<uint32_t>(queued);
+    // What came before a hang-up is still read first.
+    if (queued > 0) {
+        return queued;
+    }
+    return HungUp(fd) ? kDeviceGone : 0;
 }
 
-uint32_t Read(intptr_t handle, uint8_t* dest, uint32_t n) {
+int32_t Read(intptr_t handle, uint8_t* dest, uint32_t n) {
     const ssize_t got = ::read(static_cast<int>(handle), dest, n);
-    return got > 0 ? static_cast<uint32_t>(got) : 0;
+    if (got < 0) {
+        return MeansGone(errno) ? kDeviceGone : 0;
+    }
+    return static_cast<int32_t>(got);
 }
 
 int32_t Write(intptr_t handle, const uint8_t* bytes, int32_t n) {
     const int fd = static_cast<int>(handle);
-    if (!WaitWritable(fd)) {
-        return 0;
+    switch (WaitWritable(fd)) {
+        case Writability::kGone:
+            return kDeviceGone;
+        case Writability::kBlocked:
+            return 0;
+        case Writability::kWritable:
+            break;
     }
     const ssize_t written = ::write(fd, bytes, static_cast<size_t>(n));
-    return written > 0 ? static_cast<int32_t>(written) : 0;
+    if (written < 0) {
+        return MeansGone(errno) ? kDeviceGone : 0;
+    }
+    return static_cast<int32_t>(written);
 }
 
 }  // namespace dm::serial_device

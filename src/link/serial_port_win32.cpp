@@ -14,6 +14,8 @@
 #endif
 #include <windows.h>
 
+#include <algorithm>
+
 #include "link/serial_device.h"
 #include "link/serial_port.h"
 
@@ -46,13 +48,39 @@ intptr_t Fail(HANDLE handle) {
     return SerialPort::kNoPort;
 }
 
+// What a removed USB adapter's driver answers to every call on its handle.
+bool MeansGone(DWORD error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_BAD_COMMAND ||
+           error == ERROR_DEVICE_REMOVED || error == ERROR_GEN_FAILURE ||
+           error == ERROR_INVALID_HANDLE || error == ERROR_FILE_NOT_FOUND;
+}
+
+PortProblem OpenProblem(DWORD error) {
+    switch (error) {
+        case ERROR_ACCESS_DENIED:  // share mode 0: another program holds the port
+        case ERROR_SHARING_VIOLATION:
+            return PortProblem::kInUse;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return PortProblem::kNoDevice;
+        default:
+            return PortProblem::kUnusable;
+    }
+}
+
 }  // namespace
 
-intptr_t Open(const std::string& device, int bitsPerSecond) {
+intptr_t Open(const std::string& device, int bitsPerSecond, PortProblem* problem) {
+    if (problem != nullptr) {
+        *problem = PortProblem::kUnusable;
+    }
     // Share mode 0: nobody else may open the port while it is held here.
     HANDLE handle = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
+        if (problem != nullptr) {
+            *problem = OpenProblem(GetLastError());
+        }
         return SerialPort::kNoPort;
     }
     // Only speed and framing change; flow control and the rest stay as the driver has them.
@@ -76,6 +104,9 @@ intptr_t Open(const std::string& device, int bitsPerSecond) {
     if (!SetCommTimeouts(handle, &timeouts)) {
         return Fail(handle);
     }
+    if (problem != nullptr) {
+        *problem = PortProblem::kNone;
+    }
     return reinterpret_cast<intptr_t>(handle);
 }
 
@@ -83,26 +114,30 @@ void Close(intptr_t handle) {
     CloseHandle(AsHandle(handle));
 }
 
-uint32_t QueuedBytes(intptr_t handle) {
+int32_t QueuedBytes(intptr_t handle) {
     DWORD errors = 0;
     COMSTAT status{};
     // Also clears a pending framing, overrun or parity error, which is otherwise ignored.
+    // It fails only once the device is gone.
     if (!ClearCommError(AsHandle(handle), &errors, &status)) {
-        return 0;
+        return kDeviceGone;
     }
-    return static_cast<uint32_t>(status.cbInQue);
+    return static_cast<int32_t>(std::min<DWORD>(status.cbInQue, MAXLONG));
 }
 
-uint32_t Read(intptr_t handle, uint8_t* dest, uint32_t n) {
+int32_t Read(intptr_t handle, uint8_t* dest, uint32_t n) {
     DWORD got = 0;
-    // The count read is what matters; a failed read reports 0.
-    ReadFile(AsHandle(handle), dest, static_cast<DWORD>(n), &got, nullptr);
-    return static_cast<uint32_t>(got);
+    if (!ReadFile(AsHandle(handle), dest, static_cast<DWORD>(n), &got, nullptr)) {
+        return MeansGone(GetLastError()) ? kDeviceGone : 0;
+    }
+    return static_cast<int32_t>(got);
 }
 
 int32_t Write(intptr_t handle, const uint8_t* bytes, int32_t n) {
     DWORD written = 0;
-    WriteFile(AsHandle(handle), bytes, static_cast<DWORD>(n), &written, nullptr);
+    if (!WriteFile(AsHandle(handle), bytes, static_cast<DWORD>(n), &written, nullptr)) {
+        return MeansGone(GetLastError()) ? kDeviceGone : static_cast<int32_t>(written);
+    }
     return static_cast<int32_t>(written);
 }
 

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -67,6 +68,11 @@ class PseudoTerminal {
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
     bool Ready() const { return master_ >= 0 && observer_ >= 0; }
+    // As if the microscope's cable were pulled: the slave side hangs up.
+    void CloseMaster() {
+        ::close(master_);
+        master_ = -1;
+    }
     const std::string& SlavePath() const { return slavePath_; }
     int Master() const { return master_; }
     int Observer() const { return observer_; }
@@ -378,6 +384,97 @@ TEST_F(SerialPortTest, CloseWaitsForWritersOnOtherThreads) {
     port_.ClosePort();
     writer.join();
     EXPECT_FALSE(port_.IsOpen());
+}
+
+// A pulled cable is met by whichever of the poll and the writers comes first; the port is
+// closed and the loss told once, and bytes that came before it are still delivered.
+TEST_F(SerialPortTest, ADeviceThatGoesAwayClosesThePortAndIsToldOnce) {
+    std::atomic<int> losses{0};
+    for (const bool pollFirst : {true, false}) {
+        SCOPED_TRACE(pollFirst ? "met by the poll" : "met by a write");
+        PseudoTerminal pty;
+        ASSERT_TRUE(pty.Ready());
+        losses = 0;
+        SerialPort port(*buffer_, [path = pty.SlavePath()] { return PortTable({path}); });
+        port.SetLossHandler([&] { ++losses; });
+        ASSERT_TRUE(port.OpenPort(0, SerialPort::kSearchBaudIndex));
+        pty.WriteAll(kProbe);
+        const auto deadline = Clock::now() + kDeliveryLimit;
+        while (pty.SlaveQueued() < static_cast<int>(kProbe.size()) && Clock::now() < deadline) {
+            std::this_thread::sleep_for(kPollPause);
+        }
+        if (pollFirst) {
+            port.PollPort();  // takes the probe while the line is still up
+            pty.CloseMaster();
+            port.PollPort();
+        } else {
+            pty.CloseMaster();
+            EXPECT_EQ(WriteBytes(port, kProbe), -1);
+        }
+        EXPECT_FALSE(port.IsOpen());
+        EXPECT_EQ(losses.load(), 1);
+        port.PollPort();
+        EXPECT_EQ(WriteBytes(port, kProbe), -1);
+        port.ClosePort();
+        EXPECT_EQ(losses.load(), 1) << "told once, and closing afterwards is no second loss";
+        if (pollFirst) {
+            EXPECT_EQ(TakeAll(), kProbe) << "bytes from before the loss are kept";
+        }
+    }
+}
+
+TEST_F(SerialPortTest, AQuietLineAndAPortClosedByTheUserAreNoLoss) {
+    int losses = 0;
+    port_.SetLossHandler([&] { ++losses; });
+    ASSERT_TRUE(port_.OpenPort(0, SerialPort::kSearchBaudIndex));
+    for (int i = 0; i < 5; ++i) {
+        port_.PollPort();
+    }
+    EXPECT_TRUE(port_.IsOpen());
+    port_.ClosePort();
+    pty_.CloseMaster();
+    port_.PollPort();
+    EXPECT_EQ(losses, 0);
+}
+
+// The port search tells the user why a port gave no microscope.
+TEST_F(SerialPortTest, AFailedOpenSaysWhy) {
+    const auto attemptOn = [&](const std::string& device) {
+        SerialPort port(*buffer_, [device] { return PortTable({device}); });
+        EXPECT_FALSE(port.OpenPort(0, SerialPort::kSearchBaudIndex)) << device;
+        EXPECT_EQ(port.LastAttempt().device, device);
+        return port.LastAttempt().problem;
+    };
+    EXPECT_EQ(attemptOn("/nonexistent/ttyUSB0"), PortProblem::kNoDevice);
+    EXPECT_EQ(attemptOn("/dev/null"), PortProblem::kUnusable);
+
+    // Held by another program (here: another open of the same device, as a second copy
+    // of this program would hold it).
+    ASSERT_TRUE(port_.OpenPort(0, SerialPort::kSearchBaudIndex));
+    EXPECT_EQ(port_.LastAttempt().problem, PortProblem::kNone);
+    EXPECT_EQ(attemptOn(pty_.SlavePath()), PortProblem::kInUse);
+    port_.ClosePort();
+
+    SerialPort beyond(*buffer_, TableOfTheSlave());
+    EXPECT_FALSE(beyond.OpenPort(3, SerialPort::kSearchBaudIndex));
+    EXPECT_EQ(beyond.LastAttempt().problem, PortProblem::kNoDevice);
+    EXPECT_TRUE(beyond.LastAttempt().device.empty());
+    EXPECT_EQ(beyond.DeviceNames(), std::vector<std::string>{pty_.SlavePath()});
+}
+
+TEST_F(SerialPortTest, APortTheUserMayNotOpenSaysPermissionDenied) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root may open any file; run as an ordinary user to check this";
+    }
+    char refused[] = "/tmp/serial-port-refused-XXXXXX";
+    const int fd = ::mkstemp(refused);
+    ASSERT_GE(fd, 0);
+    ::fchmod(fd, 0);
+    ::close(fd);
+    SerialPort port(*buffer_, [path = std::string(refused)] { return PortTable({path}); });
+    EXPECT_FALSE(port.OpenPort(0, SerialPort::kSearchBaudIndex));
+    EXPECT_EQ(port.LastAttempt().problem, PortProblem::kPermissionDenied);
+    ::unlink(refused);
 }
 
 }  // namespace

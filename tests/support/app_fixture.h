@@ -106,6 +106,8 @@ class RecordingPort : public DevicePort {
     }
     bool IsOpen() const override { return open; }
     uint64_t BytesReceived() const override { return 0; }
+    OpenAttempt LastAttempt() const override { return {}; }
+    std::vector<std::string> DeviceNames() const override { return {}; }
     int32_t WritePort(const uint8_t* bytes, int32_t n) override;
     bool open = false;
 

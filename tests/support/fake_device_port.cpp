@@ -24,6 +24,34 @@ void FakeDevicePort::SetWriteHook(WriteHook hook) {
     hook_ = std::move(hook);
 }
 
+void FakeDevicePort::SetAttempt(int portNumber, OpenAttempt attempt) {
+    std::lock_guard lock(mutex_);
+    scripted_[portNumber] = std::move(attempt);
+}
+
+OpenAttempt FakeDevicePort::LastAttempt() const {
+    std::lock_guard lock(mutex_);
+    if (attempts_.empty()) {
+        return {};
+    }
+    const int last = attempts_.back();
+    if (const auto found = scripted_.find(last); found != scripted_.end()) {
+        return found->second;
+    }
+    const PortProblem problem =
+        openable_.count(last) != 0 ? PortProblem::kNone : PortProblem::kNoDevice;
+    return {"fake" + std::to_string(last), problem};
+}
+
+std::vector<std::string> FakeDevicePort::DeviceNames() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> names;
+    for (const auto& [number, attempt] : scripted_) {
+        names.push_back(attempt.device);
+    }
+    return names;
+}
+
 bool FakeDevicePort::OpenPort(uint8_t portNumber, int8_t /*baudIndex*/) {
     std::lock_guard lock(mutex_);
     attempts_.push_back(portNumber);

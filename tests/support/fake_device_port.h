@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -30,12 +31,17 @@ class FakeDevicePort : public DevicePort {
     // Writes after the first `count` fail (-1) and are not recorded: a pulled cable.
     void FailWritesAfter(std::size_t count);
     void SetWriteHook(WriteHook hook);
+    // What an attempt to open this port number finds (default: "fake<n>", opening when
+    // openable, else no device). The port table is the port numbers with an entry here.
+    void SetAttempt(int portNumber, OpenAttempt attempt);
 
     bool OpenPort(uint8_t portNumber, int8_t baudIndex) override;
     void ClosePort() override;
     bool IsOpen() const override;
     int32_t WritePort(const uint8_t* bytes, int32_t n) override;
     uint64_t BytesReceived() const override { return received_.load(); }
+    OpenAttempt LastAttempt() const override;
+    std::vector<std::string> DeviceNames() const override;
     // As if n more bytes had come in from the microscope.
     void AddBytesReceived(uint64_t n) { received_ += n; }
 
@@ -61,6 +67,7 @@ class FakeDevicePort : public DevicePort {
     std::vector<Bytes> writes_;
     std::vector<int> attempts_;
     std::vector<int> closes_;
+    std::map<int, OpenAttempt> scripted_;
     std::atomic<uint64_t> received_{0};
 };
 
