@@ -9,6 +9,7 @@
 #include "app/directory_dialog.h"
 #include "app/main_window.h"
 #include "app/qt_dialog_provider.h"
+#include "app/termination_signals.h"
 
 namespace {
 
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
         return kStartupFailed;
     }
     session.Attach();
+    // SIGTERM, SIGINT and SIGHUP end the program as the Exit button does.
+    const dm::TerminationSignals endingSignals(&form, [&form] { form.ExitBtnClick(); });
     // Created as the program starts and kept, never shown: the About box that Help, About
     // shows is built afresh on every opening.
     dm::TDirectoryDlg directoryDlg;
