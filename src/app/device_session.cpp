@@ -6,6 +6,7 @@
 #include "app/picture_box.h"
 #include "commands/cmd_proc_thread.h"
 #include "commands/command_codes.h"
+#include "commands/connection_keeper.h"
 #include "commands/device_commands.h"
 #include "commands/device_control.h"
 #include "inbound/data_proc_thread.h"
@@ -76,10 +77,18 @@ void DeviceSession::Attach() {
     browser_ = std::make_unique<PictureBrowser>(state, form_, pictures_, downloads);
     control_ = std::make_unique<DeviceControl>(state, port_, *cmdThread_, form_);
     control_->SetSnapshotStarter([this] { snapshotFinisher_->Begin(); });
+    keeper_ = std::make_unique<ConnectionKeeper>(state, port_, *cmdThread_, form_, *commands_,
+                                                 [this] { control_->CameraBtnClick(); });
+    // No port opens before this: every search runs after Attach.
+    port_.SetLossHandler([this] { keeper_->LinkLost(); });
 }
 
 bool DeviceSession::CommandsIdle() const {
     return !cmdThread_ || cmdThread_->IsIdle();
+}
+
+bool DeviceSession::LinkLostState() const {
+    return keeper_ && keeper_->InLostState();
 }
 
 QString DeviceSession::DownloadsFolder() const {
@@ -178,7 +187,8 @@ void DeviceSession::Timer3Timer() {
     ToControl(&DeviceControl::Timer3Timer);
 }
 
-// Every 20 ms: the next live frame, the serial poll, one step of snapshot finishing.
+// Every 20 ms: the next live frame, the serial poll, the link's health, one step of
+// snapshot finishing.
 void DeviceSession::Timer1Timer() {
     if (!Attached()) {
         return;
@@ -187,6 +197,7 @@ void DeviceSession::Timer1Timer() {
         form_.Image3()->DrawOnCanvas(QPoint(0, 0), *frame);
     }
     port_.PollPort();
+    keeper_->Tick();
     snapshotFinisher_->Step();
 }
 

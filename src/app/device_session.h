@@ -31,6 +31,7 @@ class DownloadFinisher;
 class SnapshotFinisher;
 class PictureBrowser;
 class ScratchFolders;
+class ConnectionKeeper;
 
 class DeviceSession : public DeviceButtonHandlers {
   public:
@@ -51,6 +52,8 @@ class DeviceSession : public DeviceButtonHandlers {
     const IMAGE_BUFFER& Snapshots() const { return snapshots_; }
     // True while the command thread waits for its next request (or has not started).
     bool CommandsIdle() const;
+    // True from the loss of a connected microscope until a port search connects again.
+    bool LinkLostState() const;
     // Where this run keeps the scratch pictures of the current download; empty before
     // Attach.
     QString DownloadsFolder() const;
@@ -105,6 +108,7 @@ class DeviceSession : public DeviceButtonHandlers {
     std::unique_ptr<SnapshotFinisher> snapshotFinisher_;
     std::unique_ptr<PictureBrowser> browser_;
     std::unique_ptr<DeviceControl> control_;
+    std::unique_ptr<ConnectionKeeper> keeper_;
 };
 
 }  // namespace dm

@@ -152,6 +152,9 @@ void TForm1::ApplyButtonSet(ButtonSet set) {
 void TForm1::SetEnabled(Control control, bool enabled) {
     bridge_.Run([this, control, enabled] {
         switch (control) {
+            case Control::ConnectBtn:
+                connectBtn_->setEnabled(enabled);
+                break;
             case Control::CameraBtn:
                 cameraBtn_->setEnabled(enabled);
                 break;
@@ -160,6 +163,12 @@ void TForm1::SetEnabled(Control control, bool enabled) {
                 break;
             case Control::ListView1:
                 listView1_->setEnabled(enabled);
+                break;
+            case Control::SaveBtn:
+                findChild<QToolButton*>(QStringLiteral("SaveBtn"))->setEnabled(enabled);
+                break;
+            case Control::SaveAllBtn:
+                findChild<QToolButton*>(QStringLiteral("SaveAllBtn"))->setEnabled(enabled);
                 break;
         }
     });

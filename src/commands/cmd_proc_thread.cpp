@@ -64,6 +64,15 @@ void TCmdProcThread::SignalCameraOff() {
     gateChanged_.notify_all();
 }
 
+void TCmdProcThread::WithdrawAll() {
+    std::lock_guard lock(gateLock_);
+    queue_.clear();
+    if (running_ == command::kCameraOn) {
+        cameraStop_ = true;
+    }
+    gateChanged_.notify_all();
+}
+
 bool TCmdProcThread::CameraShouldStopLocked() const {
     return cameraStop_ || !queue_.empty() || StopRequested();
 }
@@ -79,9 +88,12 @@ bool TCmdProcThread::WaitForCameraStop(std::chrono::milliseconds timeout) {
 }
 
 void TCmdProcThread::RequestStop() {
-    std::lock_guard lock(gateLock_);
-    stop_.store(true, std::memory_order_release);
-    gateChanged_.notify_all();
+    {
+        std::lock_guard lock(gateLock_);
+        stop_.store(true, std::memory_order_release);
+        gateChanged_.notify_all();
+    }
+    state_.replies.Ring();
 }
 
 bool TCmdProcThread::IsIdle() const {
@@ -102,6 +114,12 @@ bool TCmdProcThread::WaitUntilIdle(std::chrono::milliseconds timeout) const {
 bool TCmdProcThread::Sleep(std::chrono::milliseconds duration) {
     std::unique_lock lock(gateLock_);
     return !gateChanged_.wait_for(lock, duration, [this] { return StopRequested(); });
+}
+
+bool TCmdProcThread::WaitForReply(std::chrono::milliseconds duration,
+                                  const std::function<bool()>& done) {
+    state_.replies.Wait(duration, [&] { return StopRequested() || done(); });
+    return !StopRequested();
 }
 
 // Waits for the next request; false on a stop request.

@@ -50,6 +50,9 @@ class TCmdProcThread : public QThread {
     bool RequestIfIdle(uint16_t code);
     // Ends a streaming camera-on command and withdraws camera-on requests still waiting.
     void SignalCameraOff();
+    // Withdraws every waiting request and ends a streaming camera-on command: the
+    // microscope went away. Window thread.
+    void WithdrawAll();
 
     // For the camera-on command: true once it should end (signal, another request waiting,
     // stop request).
@@ -68,6 +71,9 @@ class TCmdProcThread : public QThread {
 
     // Command-thread sleep that ends early on a stop request; false when stopped.
     bool Sleep(std::chrono::milliseconds duration);
+    // Command-thread wait for the data thread's report (DeviceState::replies): ends as
+    // soon as done() holds, on a stop request, or after the duration. False when stopped.
+    bool WaitForReply(std::chrono::milliseconds duration, const std::function<bool()>& done);
 
   protected:
     void run() override;

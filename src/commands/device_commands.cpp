@@ -53,16 +53,36 @@ bool DeviceCommands::WriteFrameWithWord(uint8_t command, uint32_t word) {
     return Write(bytes.data(), static_cast<int32_t>(bytes.size()));
 }
 
+bool DeviceCommands::LinkLost() const {
+    return state_.linkLost.load(std::memory_order_acquire);
+}
+
+void DeviceCommands::ShowErrorUnlessLost(int number) {
+    if (!LinkLost()) {
+        window_.ShowError(window_.Message(number));
+    }
+}
+
 bool DeviceCommands::WaitForTransfer(std::chrono::milliseconds period, int limit) {
     const auto giveUpAt = std::chrono::steady_clock::now() + timing::kReplyHardLimit;
+    const auto answered = [this] {
+        return state_.transferStatus.load(std::memory_order_acquire) != kTransferPending;
+    };
     uint64_t seen = port_.BytesReceived();
     int silentSleeps = 0;
     for (;;) {
-        if (state_.transferStatus.load(std::memory_order_acquire) != kTransferPending) {
+        if (answered()) {
             return true;
         }
-        if (!thread_.Sleep(period)) {
+        // Nothing more can come from a microscope that went away.
+        if (LinkLost()) {
             return false;
+        }
+        if (!thread_.WaitForReply(period, [&] { return answered() || LinkLost(); })) {
+            return false;
+        }
+        if (answered() || LinkLost()) {
+            continue;
         }
         const uint64_t received = port_.BytesReceived();
         if (received != seen) {
@@ -123,7 +143,7 @@ void DeviceCommands::DeleteSelected() {
     }
     // Nothing is removed here unless the microscope was asked to remove it there.
     if (!WriteFrameWithWord(frame::kDeleteRequest, info)) {
-        window_.ShowError(window_.Message(message::kRequestNotSent));
+        ShowErrorUnlessLost(message::kRequestNotSent);
         return;
     }
     pictures_.RemoveAt(row);
@@ -144,7 +164,7 @@ void DeviceCommands::DeleteAll() {
         return;
     }
     if (!WriteFrame(frame::kDeleteAllRequest)) {
-        window_.ShowError(window_.Message(message::kRequestNotSent));
+        ShowErrorUnlessLost(message::kRequestNotSent);
         return;
     }
     const int32_t count = pictures_.Count();

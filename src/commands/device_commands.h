@@ -11,7 +11,9 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "commands/cmd_proc_thread.h"
@@ -56,16 +58,25 @@ class DeviceCommands {
     // Base name stored for a snapshot number; empty when none was made.
     QString SnapshotName(uint16_t counter) const;
 
-    // Polls the transfer status every period until it is non-zero; gives up after
-    // limit + 1 sleeps in which no byte arrived (or on a stop request, or after
-    // kReplyHardLimit). True when the status became non-zero. Giving up abandons the
-    // reply: whatever part of it arrives is dropped.
+    // Waits until the transfer status is non-zero, waking as soon as the data thread sets
+    // it; gives up after limit + 1 periods in which no byte arrived (or on a stop request,
+    // at once when the link is lost, or after kReplyHardLimit). True when the status
+    // became non-zero. Giving up abandons the reply: whatever part of it arrives is
+    // dropped.
     bool WaitForTransfer(std::chrono::milliseconds period, int limit);
 
     // The scratch picture of a picture number, as the digital zoom conversion writes it.
     QString ScratchPicturePath(uint32_t pictureNumber) const;
 
+    // Makes the next port search a quiet reconnect: it probes only these devices (by name)
+    // and says nothing when none answers. Window thread.
+    void SetReconnectCandidates(std::vector<std::string> devices);
+
   private:
+    bool LinkLost() const;
+    // A failure the user is told of, unless the microscope went away: that is told once,
+    // by the window.
+    void ShowErrorUnlessLost(int number);
     void AbandonReply();
     // Each is one write; true when all of it was written.
     bool Write(const uint8_t* bytes, int32_t n);
@@ -78,6 +89,9 @@ class DeviceCommands {
     void DeleteScratchPicture(uint32_t info) const;
     std::optional<QByteArray> PrepareUploadStream();
     bool TryPort(uint8_t portNumber);
+    void Reconnect(const std::vector<std::string>& candidates);
+    void StartLink();
+    QString SearchReport(const std::vector<OpenAttempt>& unanswered) const;
 
     DeviceState& state_;
     DevicePort& port_;
@@ -87,6 +101,8 @@ class DeviceCommands {
     QString scratchFolder_;
     DateSource today_;
     std::vector<QString> snapshotNames_;  // command thread only
+    std::mutex candidatesLock_;
+    std::optional<std::vector<std::string>> reconnectCandidates_;  // under candidatesLock_
 };
 
 }  // namespace dm

@@ -50,6 +50,7 @@ void DeviceControl::ConnectBtnClick() {
 
 // On the window thread, whether or not the microscope is still there.
 void DeviceControl::Disconnect() {
+    state_.connected.store(false, std::memory_order_release);  // closing is no loss
     const auto frame = frame::MakeHeader(frame::kDisconnect);
     port_.WritePort(frame.data(), static_cast<int32_t>(frame.size()));
     std::this_thread::sleep_for(timing::kDisconnectPause);

@@ -38,7 +38,7 @@ void DeviceCommands::DownloadAll() {
     WriteFrame(frame::kDirectoryRequest);
     const bool answered = WaitForTransfer(timing::kDirectoryPoll, timing::kDirectoryPollLimit);
     state_.directoryExpected.store(false, std::memory_order_release);
-    if (thread_.StopRequested()) {
+    if (thread_.StopRequested() || LinkLost()) {
         return;
     }
     if (!answered) {
@@ -104,7 +104,8 @@ void DeviceCommands::FetchPictures() {
     window_.SetProgress(0);
 
     const int count = state_.directory.Count();
-    for (int i = 0; i < count && !thread_.StopRequested(); ++i) {
+    // A microscope that went away ends the loop; what arrived is still finished.
+    for (int i = 0; i < count && !thread_.StopRequested() && !LinkLost(); ++i) {
         const frame::DirectoryEntry entry = state_.directory.Entry(i);
         const uint32_t number = frame::PictureNumber(entry.info);
         state_.pictureClaim.store(number, std::memory_order_release);

@@ -21,6 +21,14 @@ constexpr std::array<const char*, kLastAdded - kFirstAdded + 1> kEnglish{
     "not received",
     "The snapshot could not be taken. The camera is switched on again.",
     "The list of pictures arrived incomplete from the microscope. Please try again.",
+    "The microscope was disconnected. The pictures in the list are kept. When the microscope "
+    "is plugged in again, the program connects to it by itself.",
+    "%1: permission denied.",
+    "%1: in use by another program.",
+    "%1: opened, but no microscope answered.",
+    "To use serial ports, add your user to the dialout group (sudo usermod -aG dialout "
+    "$USER), then log out and log in again.",
+    "... and %1 more ports.",
 };
 }  // namespace
 

@@ -30,11 +30,17 @@ inline constexpr int kDownloadIncomplete = 37;   // %1 received of %2
 inline constexpr int kSaveAllSummary = 38;       // %1 saved, %2 skipped, %3 failed
 inline constexpr int kRequestNotSent = 39;       // a delete that could not be written
 inline constexpr int kUploadNotSent = 40;
-inline constexpr int kDirectoryCut = 41;         // %1 listed of %2
-inline constexpr int kNotReceivedColumn = 42;    // the Size column of such a row
-inline constexpr int kSnapshotFailed = 43;       // the snapshot command never ran
-inline constexpr int kDirectoryIncomplete = 44;  // the directory frame stalled
-inline constexpr int kLastAdded = 44;
+inline constexpr int kDirectoryCut = 41;          // %1 listed of %2
+inline constexpr int kNotReceivedColumn = 42;     // the Size column of such a row
+inline constexpr int kSnapshotFailed = 43;        // the snapshot command never ran
+inline constexpr int kDirectoryIncomplete = 44;   // the directory frame stalled
+inline constexpr int kLinkLost = 45;              // the microscope went away while connected
+inline constexpr int kPortPermissionDenied = 46;  // %1: the device; a line after message 15
+inline constexpr int kPortInUse = 47;             // %1: the device
+inline constexpr int kPortSilent = 48;            // %1: the device
+inline constexpr int kPermissionRemedy = 49;      // after the refused ports
+inline constexpr int kMorePorts = 50;             // %1: ports not named
+inline constexpr int kLastAdded = 50;
 
 // The English text of an added message (kFirstAdded..kLastAdded); nullptr otherwise.
 const char* BuiltInEnglishText(int number);

@@ -33,6 +33,10 @@ void DeviceCommands::Snapshot() {
     state_.transferStatus.store(kTransferPending, std::memory_order_release);
     WriteFrame(frame::kGetSnapshot, state_.getSnapshotSelector.load(std::memory_order_relaxed));
     WaitForTransfer(timing::kSnapshotPoll, timing::kSnapshotPollLimit);  // late: named anyway
+    if (LinkLost()) {
+        state_.snapshotBusy.store(false, std::memory_order_release);
+        return;
+    }
     window_.ApplyButtonSet(ButtonSet::Ready);
 
     // The counter stops at the full mark: it never wraps and never indexes past the table.

@@ -80,7 +80,7 @@ void DeviceCommands::SendUploadStream(const QByteArray& jpeg) {
     // answers this header alone.
     state_.memoryFull.store(false, std::memory_order_release);
     if (!WriteFrame(frame::kUpload, static_cast<uint16_t>(size))) {
-        window_.ShowError(window_.Message(message::kUploadNotSent));
+        ShowErrorUnlessLost(message::kUploadNotSent);
         return;
     }
     if (!thread_.Sleep(timing::kUploadHeaderWait)) {
@@ -98,7 +98,7 @@ void DeviceCommands::SendUploadStream(const QByteArray& jpeg) {
         const int chunk = std::min(timing::kUploadChunkSize, size - sent);
         if (!Write(bytes + sent, chunk)) {
             window_.SetProgress(0);
-            window_.ShowError(window_.Message(message::kUploadNotSent));
+            ShowErrorUnlessLost(message::kUploadNotSent);
             return;
         }
         sent += chunk;

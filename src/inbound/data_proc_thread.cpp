@@ -132,6 +132,7 @@ bool TDataProcThread::DispatchFrame() {
             break;
         case frame::kProbeReply:
             state_.probeReply.store(true, std::memory_order_release);
+            state_.replies.Ring();
             break;
         case frame::kMemoryFull:
             ReportMemoryFull();
@@ -379,6 +380,7 @@ bool TDataProcThread::SkipPayload(uint32_t n) {
 
 void TDataProcThread::SetTransferStatus(TransferStatus status) {
     state_.transferStatus.store(status, std::memory_order_release);
+    state_.replies.Ring();
 }
 
 }  // namespace dm

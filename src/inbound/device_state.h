@@ -13,6 +13,7 @@
 #include <QString>
 
 #include "inbound/picture_directory.h"
+#include "inbound/reply_signal.h"
 
 namespace dm {
 
@@ -44,6 +45,14 @@ struct DeviceState {
     std::atomic<uint8_t> transferStatus{kTransferDone};
 
     std::atomic<bool> probeReply{false};  // a probe reply arrived
+    // Rung after every store to transferStatus or probeReply, and when the link is lost.
+    ReplySignal replies;
+    // Set when the microscope went away while connected (any thread), cleared when a port
+    // search connects again. Commands end without waiting or reporting once it is set.
+    std::atomic<bool> linkLost{false};
+    // A microscope answered the port search and was not disconnected since (the window's
+    // connected flag, for the threads): only then is a vanished device a lost link.
+    std::atomic<bool> connected{false};
     std::atomic<bool> memoryFull{false};  // the microscope reported full memory
     // Set by a command whose reply did not come in time, before it sends its next request.
     // The data thread drops what it has buffered (the part of that reply that came) and

@@ -119,6 +119,7 @@ void PictureReception::Route() {
 
 void PictureReception::Finish(TransferStatus status) {
     state_.transferStatus.store(status, std::memory_order_release);
+    state_.replies.Ring();
 }
 
 }  // namespace dm

@@ -21,7 +21,7 @@ namespace dm {
 enum class ButtonSet { Busy, Disconnected, Ready };
 
 // Single controls that commands enable or disable outside the button sets.
-enum class Control { CameraBtn, SnapShotBtn, ListView1 };
+enum class Control { ConnectBtn, CameraBtn, SnapShotBtn, ListView1, SaveBtn, SaveAllBtn };
 
 // Answer of the upload's open dialog: the path and which filter was selected
 // (1 JPEG, 2 bitmap), counted from 1 as the dialog's filter list is.

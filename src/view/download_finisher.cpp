@@ -26,10 +26,17 @@ void DownloadFinisher::Timer2Timer() {
     window_.SetProgress(kConversionStartPercent);
     const Conversion conversion = ConvertAll();
     window_.SetProgress(kDonePercent);
-    Tell(conversion);
+    // A download the microscope's loss cut short: what arrived is ready to view, and the
+    // window tells of the loss alone and puts the buttons in the disconnected state.
+    const bool lost = state_.linkLost.load(std::memory_order_acquire);
+    if (!lost) {
+        Tell(conversion);
+    }
     window_.SetProgress(kIdlePercent);
-    window_.ApplyButtonSet(ButtonSet::Ready);
-    window_.SetEnabled(Control::CameraBtn, true);
+    if (!lost) {
+        window_.ApplyButtonSet(ButtonSet::Ready);
+        window_.SetEnabled(Control::CameraBtn, true);
+    }
 }
 
 DownloadFinisher::Conversion DownloadFinisher::ConvertAll() {

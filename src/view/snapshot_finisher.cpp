@@ -34,6 +34,10 @@ void SnapshotFinisher::Begin() {
 }
 
 void SnapshotFinisher::Step() {
+    if (state_ != SnapshotState::Idle && device_.linkLost.load(std::memory_order_acquire)) {
+        EndForLostLink();
+        return;
+    }
     switch (state_) {
         case SnapshotState::Idle:
             return;
@@ -117,6 +121,23 @@ void SnapshotFinisher::SaveSnapshot(const QString& chosenPath) {
         window_.ShowError(window_.Message(message::kPictureNotSaved).arg(path));
     }
     QFile::remove(scratch);
+}
+
+// No box and no camera: the window tells of the loss. A snapshot command that already
+// runs ends at once (its reply wait sees the loss) and is waited for.
+void SnapshotFinisher::EndForLostLink() {
+    uint8_t expected = kSnapshotRequestWaiting;
+    device_.snapshotRequest.compare_exchange_strong(expected, kSnapshotRequestAbandoned,
+                                                    std::memory_order_acq_rel);
+    if (device_.snapshotBusy.load(std::memory_order_acquire) &&
+        device_.snapshotRequest.load(std::memory_order_acquire) == kSnapshotRequestRunning) {
+        return;
+    }
+    device_.snapshotCapture.store(false);
+    device_.snapshotBusy.store(false);
+    device_.snapshotSaveRequested.store(false);
+    device_.snapshotInProgress.store(false);
+    state_ = SnapshotState::Idle;
 }
 
 void SnapshotFinisher::RestoreCamera() {

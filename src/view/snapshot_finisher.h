@@ -52,6 +52,7 @@ class SnapshotFinisher {
     bool AbandonedUnstarted();
     void SaveSnapshot(const QString& path);
     void RestoreCamera();
+    void EndForLostLink();
 
     DeviceState& device_;
     WindowPort& window_;

@@ -1,6 +1,7 @@
 // Port search, disconnect, camera switching and the keys that stop the camera first.
 #include "command_fixture.h"
 #include "commands/command_codes.h"
+#include "commands/message_numbers.h"
 #include "link/frame.h"
 
 namespace dm::test {
@@ -56,7 +57,8 @@ TEST_F(ConnectionTest, NoMicroscopeIsAnErrorAndButtonsStayAsTheyWere) {
     EXPECT_EQ(progress.back(), 0) << "the bar is emptied once the search failed";
     const auto calls = window_.Calls();
     ASSERT_GE(calls.size(), 2U);
-    EXPECT_EQ(calls[calls.size() - 2], "ShowError Nothing found");
+    EXPECT_EQ(calls[calls.size() - 2].rfind("ShowError Nothing found", 0), 0U)
+        << "message 15 first, then what the search met";
     EXPECT_FALSE(window_.WaitForCall("ApplyButtonSet", 0ms));
     EXPECT_FALSE(window_.Connected());
     EXPECT_FALSE(port_.IsOpen());
@@ -199,6 +201,46 @@ TEST_F(CameraTest, DownloadAndUploadButtonsSteerAndRequest) {
     control_.UploadBtnClick();
     ASSERT_TRUE(thread_.WaitUntilIdle(5s));
     EXPECT_TRUE(window_.WaitForCall("ChooseUploadPicture", 0ms));
+}
+
+TEST_F(ConnectionTest, ASearchThatFindsNothingSaysWhatItMetOnEachPort) {
+    window_.SetMessage(message::kNoMicroscope, "Nothing found");
+    window_.SetMessage(message::kPortPermissionDenied, "%1 refused");
+    window_.SetMessage(message::kPortInUse, "%1 busy");
+    window_.SetMessage(message::kPortSilent, "%1 silent");
+    window_.SetMessage(message::kPermissionRemedy, "Join dialout");
+    port_.SetAttempt(0, {"/dev/ttyUSB0", PortProblem::kPermissionDenied});
+    port_.SetAttempt(1, {"/dev/ttyUSB1", PortProblem::kInUse});
+    port_.SetOpenablePorts({2});  // opens, never answers
+    port_.SetAttempt(3, {"/dev/null", PortProblem::kUnusable});
+    AnswerProbesOn(-1);
+    control_.ConnectBtnClick();
+    ASSERT_TRUE(thread_.WaitUntilIdle(20s));
+    EXPECT_TRUE(Contains(window_.Calls(),
+                         "ShowError Nothing found\n\n/dev/ttyUSB0 refused\n/dev/ttyUSB1 "
+                         "busy\nfake2 silent\n\nJoin dialout"));
+}
+
+// After a loss only the devices that appeared since are probed, and quietly.
+TEST_F(ConnectionTest, AReconnectProbesOnlyTheNewDevicesAndSaysNothingWhenNoneAnswers) {
+    window_.SetMessage(message::kMicroscopeFound, "Found");
+    port_.SetAttempt(0, {"old", PortProblem::kNone});
+    port_.SetAttempt(1, {"new", PortProblem::kNone});
+    port_.SetAttempt(2, {"newer", PortProblem::kNone});
+    port_.SetOpenablePorts({0, 1, 2});
+    AnswerProbesOn(2);
+    commands_.SetReconnectCandidates({"new"});
+    Run(command::kPortSearch);
+    EXPECT_EQ(port_.OpenAttempts(), std::vector<int>{1});
+    EXPECT_FALSE(port_.IsOpen());
+    EXPECT_FALSE(window_.WaitForCall("ShowError", 0ms));
+
+    commands_.SetReconnectCandidates({"new", "newer"});
+    Run(command::kPortSearch);
+    EXPECT_EQ(port_.OpenPortNumber(), 2);
+    EXPECT_TRUE(Contains(window_.Calls(), "ShowInfo Found"));
+    EXPECT_EQ(port_.WrittenHex().back(), "F8 11 00 00");
+    EXPECT_TRUE(state_.connected.load());
 }
 
 }  // namespace

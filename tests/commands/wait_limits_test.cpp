@@ -116,5 +116,27 @@ TEST_F(WaitLimitTest, UnansweredSnapshotIsGivenUpWithinSeconds) {
     EXPECT_TRUE(window_.WaitForCall("AskWarning", 0ms)) << "named and asked anyway";
 }
 
+// With a period of an hour only the data thread's report can end the wait: a wait that
+// polled would sit out the period.
+TEST_F(WaitLimitTest, AWaitEndsWhenTheReplyIsReportedAndAtOnceWhenTheLinkIsLost) {
+    constexpr auto kHour = std::chrono::hours(1);
+    for (const bool lost : {false, true}) {
+        SCOPED_TRACE(lost ? "link lost" : "reply reported");
+        state_.transferStatus.store(kTransferPending);
+        std::thread reporter([&] {
+            std::this_thread::sleep_for(50ms);
+            if (lost) {
+                state_.linkLost.store(true);
+            } else {
+                state_.transferStatus.store(kTransferDone);
+            }
+            state_.replies.Ring();
+        });
+        EXPECT_EQ(commands_.WaitForTransfer(kHour, 1), !lost);
+        reporter.join();
+    }
+    EXPECT_FALSE(state_.abandonReply.load()) << "nothing to abandon once the link is gone";
+}
+
 }  // namespace
 }  // namespace dm::test

@@ -16,12 +16,18 @@ const char* SetName(ButtonSet set) {
 }
 const char* ControlName(Control control) {
     switch (control) {
+        case Control::ConnectBtn:
+            return "ConnectBtn";
         case Control::CameraBtn:
             return "CameraBtn";
         case Control::SnapShotBtn:
             return "SnapShotBtn";
         case Control::ListView1:
             return "ListView1";
+        case Control::SaveBtn:
+            return "SaveBtn";
+        case Control::SaveAllBtn:
+            return "SaveAllBtn";
     }
     return "?";
 }

@@ -3,6 +3,7 @@
 #include <QAction>
 
 #include "app/language.h"
+#include "commands/message_numbers.h"
 #include "link/frame.h"
 #include "system/system_fixture.h"
 
@@ -105,10 +106,19 @@ TEST_F(ConnectionTest, ASearchWithoutMicroscopeReportsMessage15AndChangesNoButto
     StartProgram(SilentTable());
     Button("LockBtn")->setEnabled(true);  // a state of its own that the search must keep
     Click("ConnectBtn");
-    ASSERT_TRUE(WaitUntil([&] { return BoxesWithMessage(kNotFoundMessage) == 1; }));
+    const QString notFound = form->Message(kNotFoundMessage);
+    ASSERT_TRUE(WaitUntil([&] { return !dialogs.boxes.empty(); }));
 
     EXPECT_EQ(dialogs.boxes.back().icon, BoxIcon::Error);
     EXPECT_EQ(dialogs.boxes.size(), 1u);
+    // Message 15, then a line for each port that opened and stayed silent.
+    const QString text = dialogs.boxes.back().text;
+    EXPECT_TRUE(text.startsWith(notFound + QStringLiteral("\n"))) << text.toStdString();
+    for (const auto& port : silentPorts) {
+        EXPECT_TRUE(text.contains(
+            form->Message(message::kPortSilent).arg(QString::fromStdString(port->Path()))))
+            << text.toStdString();
+    }
     // One value per port, then 0 once the box was closed.
     ASSERT_TRUE(WaitUntil([&] {
         return observed->ProgressValues().size() == static_cast<std::size_t>(kPortNumbers) + 1;

@@ -68,7 +68,7 @@ TEST_F(ScratchPicturesTest, EachDownloadShowsAndSavesOnlyWhatItReceived) {
     const QString stale = ScratchPicturePath(ScratchFolder(), frame::MakeInfo(1, 0));
     ASSERT_TRUE(QFileInfo::exists(stale));
 
-    microscope->SetFaults({.vanishMidTransfer = true});
+    microscope->SetFaults({.stallPayload = true});
     Click("DownloadBtn");
     const QString incomplete = form->Message(message::kDownloadIncomplete).arg(0).arg(2);
     ASSERT_TRUE(WaitUntil([&] { return BoxesWithText(incomplete) == 1; }, kFailedDownloadTimeout))

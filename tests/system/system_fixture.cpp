@@ -109,12 +109,23 @@ void SystemTest::StartProgram(std::vector<std::string> ports) {
     auto window = std::make_unique<ObservedForm>(dialogs);
     observed = window.get();
     form = std::move(window);
-    session = std::make_unique<DeviceSession>(
-        *form, [ports = std::move(ports)] { return PortTable(ports); });
+    {
+        std::lock_guard lock(portsLock_);
+        ports_ = std::move(ports);
+    }
+    session = std::make_unique<DeviceSession>(*form, [this] {
+        std::lock_guard lock(portsLock_);
+        return PortTable(ports_);
+    });
     ASSERT_TRUE(form->FormCreate());
     session->Attach();
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+}
+
+void SystemTest::AddPort(const std::string& path) {
+    std::lock_guard lock(portsLock_);
+    ports_.push_back(path);
 }
 
 void SystemTest::StartConnected(vm::Options options) {

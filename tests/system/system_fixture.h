@@ -80,6 +80,8 @@ class SystemTest : public AppFixture {
     // Builds the window and the session over a port table of these paths, runs the
     // start-up and shows the window.
     void StartProgram(std::vector<std::string> ports);
+    // Adds a device at the end of the program's port table (any thread).
+    void AddPort(const std::string& path);
     // Microscope, program with the microscope as its only port, and a connection.
     void StartConnected(vm::Options options = {});
     // Clicks Connect and waits for the ready set and the link-start frame.
@@ -141,6 +143,10 @@ class SystemTest : public AppFixture {
     std::unique_ptr<DeviceSession> session;
     ObservedForm* observed = nullptr;
     std::vector<std::unique_ptr<SilentPort>> silentPorts;
+
+  private:
+    std::mutex portsLock_;
+    std::vector<std::string> ports_;  // the program's port table, under portsLock_
 };
 
 // Pixels alike: both pictures converted to one format first.

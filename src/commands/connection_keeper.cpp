@@ -1,0 +1,128 @@
+#include "commands/connection_keeper.h"
+
+#include "commands/command_codes.h"
+#include "commands/message_numbers.h"
+
+namespace dm {
+
+namespace {
+const char* const kCameraOnGlyph = "Camera-On.bmp";  // the camera is off
+}  // namespace
+
+ConnectionKeeper::ConnectionKeeper(DeviceState& state, DevicePort& port, TCmdProcThread& thread,
+                                   WindowPort& window, DeviceCommands& commands,
+                                   std::function<void()> cameraOn)
+    : state_(state),
+      port_(port),
+      thread_(thread),
+      window_(window),
+      commands_(commands),
+      cameraOn_(std::move(cameraOn)) {}
+
+// The payload wait of the data thread and every reply wait end at once.
+void ConnectionKeeper::LinkLost() {
+    if (!state_.connected.exchange(false, std::memory_order_acq_rel)) {
+        return;
+    }
+    state_.linkLost.store(true, std::memory_order_release);
+    state_.abandonReply.store(true, std::memory_order_release);
+    state_.replies.Ring();
+}
+
+void ConnectionKeeper::Tick(Clock::time_point now) {
+    switch (phase_) {
+        case Phase::kWatching:
+            if (state_.linkLost.load(std::memory_order_acquire)) {
+                BeginEnding();
+            }
+            return;
+        case Phase::kEnding:
+            if (WorkSettled()) {
+                EnterLost(now);
+            }
+            return;
+        case Phase::kLost:
+            WatchForReturn(now);
+            return;
+    }
+}
+
+// The camera stops being kept alive; a camera-on command still streaming ends.
+void ConnectionKeeper::BeginEnding() {
+    phase_ = Phase::kEnding;
+    resumeCamera_ = state_.cameraOn.exchange(false, std::memory_order_relaxed);
+    state_.liveView.store(false, std::memory_order_relaxed);
+    thread_.WithdrawAll();
+}
+
+// The running command, the download finishing and the snapshot steps apply button sets
+// of their own as they end: the disconnected state comes after them.
+bool ConnectionKeeper::WorkSettled() const {
+    return thread_.IsIdle() && !state_.downloadFinished.load(std::memory_order_acquire) &&
+           !state_.snapshotInProgress.load(std::memory_order_relaxed);
+}
+
+void ConnectionKeeper::EnterLost(Clock::time_point now) {
+    phase_ = Phase::kLost;
+    port_.ClosePort();  // already closed by the link; a no-op then
+    const std::vector<std::string> devices = port_.DeviceNames();
+    seen_ = std::set<std::string>(devices.begin(), devices.end());
+    nextCheck_ = now + kNewPortCheck;
+    ShowDisconnected();
+    // Last: the box holds this call while its own loop runs the ticks.
+    window_.ShowError(window_.Message(message::kLinkLost));
+}
+
+void ConnectionKeeper::ShowDisconnected() {
+    window_.SetProgress(0);
+    window_.SetConnected(false);
+    window_.ApplyButtonSet(ButtonSet::Disconnected);
+    window_.SetEnabled(Control::ConnectBtn, true);  // the busy set of a command disabled it
+    window_.SetCameraGlyph(QString::fromLatin1(kCameraOnGlyph));
+    window_.SetEnabled(Control::SnapShotBtn, false);
+    window_.SetEnabled(Control::ListView1, true);
+    // Pictures that arrived stay the user's: they can still be saved.
+    const bool pictures = window_.RowCount() > 0;
+    window_.SetEnabled(Control::SaveBtn, pictures);
+    window_.SetEnabled(Control::SaveAllBtn, pictures);
+}
+
+void ConnectionKeeper::WatchForReturn(Clock::time_point now) {
+    if (port_.IsOpen() && !state_.linkLost.load(std::memory_order_acquire)) {
+        // Connected again, by our quiet search or by the user's click.
+        phase_ = Phase::kWatching;
+        if (reconnecting_ && resumeCamera_ && cameraOn_) {
+            cameraOn_();
+        }
+        reconnecting_ = false;
+        resumeCamera_ = false;
+        return;
+    }
+    if (now < nextCheck_ || !thread_.IsIdle()) {
+        return;
+    }
+    nextCheck_ = now + kNewPortCheck;
+    reconnecting_ = false;
+    const std::vector<std::string> fresh = NewDevices();
+    if (fresh.empty()) {
+        return;
+    }
+    commands_.SetReconnectCandidates(fresh);
+    reconnecting_ = thread_.RequestCommand(command::kPortSearch);
+}
+
+// Names gone from the table are forgotten, so a device that comes back under its old
+// name is new again.
+std::vector<std::string> ConnectionKeeper::NewDevices() {
+    const std::vector<std::string> devices = port_.DeviceNames();
+    std::vector<std::string> fresh;
+    for (const std::string& device : devices) {
+        if (seen_.count(device) == 0) {
+            fresh.push_back(device);
+        }
+    }
+    seen_ = std::set<std::string>(devices.begin(), devices.end());
+    return fresh;
+}
+
+}  // namespace dm
