@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <mutex>
 #include <numeric>
+#include <thread>
 #include <vector>
 
 namespace dm {
@@ -82,6 +86,29 @@ TEST(ReceiveBuffer, DropOfExactlyTheCountResetsBothPositions) {
     buffer->Append(bytes.data(), 5);
     buffer->Drop(500);
     EXPECT_EQ(buffer->Count(), 0u) << "dropping more than is held empties the buffer";
+}
+
+// The data thread sleeps here with nothing to do. With a wait of an hour, only the byte's
+// arrival (or a wake-up) can end it: a sleeper that polled would not return.
+TEST(ReceiveBuffer, AWaiterWakesWhenABytesArrivesOrIsWokenAndNotBefore) {
+    constexpr auto kHour = std::chrono::hours(1);
+    auto buffer = std::make_unique<ReceiveBuffer>();
+    const uint64_t seen = buffer->Received();
+    auto arrival =
+        std::async(std::launch::async, [&] { return buffer->WaitForArrival(seen, kHour); });
+    EXPECT_EQ(arrival.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+    const uint8_t byte = 0xF8;
+    {
+        std::lock_guard lock(buffer->Lock());
+        buffer->Append(&byte, 1);
+    }
+    EXPECT_TRUE(arrival.get());
+
+    auto woken = std::async(std::launch::async,
+                            [&] { return buffer->WaitForArrival(buffer->Received(), kHour); });
+    EXPECT_EQ(woken.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+    buffer->WakeWaiters();
+    EXPECT_FALSE(woken.get()) << "woken, but no byte came";
 }
 
 }  // namespace
