@@ -9,6 +9,7 @@
 #include "app/directory_dialog.h"
 #include "app/main_window.h"
 #include "app/qt_dialog_provider.h"
+#include "app/startup_folder.h"
 #include "app/termination_signals.h"
 
 namespace {
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     dm::QtDialogProvider dialogs;
     dm::TForm1 form(dialogs);
+    form.SetStartupFolder(dm::ChooseStartupFolder(dm::StartupFolderPlacesOfThisRun()));
     dm::DeviceSession session(form);
     if (!form.FormCreate()) {
         return kStartupFailed;

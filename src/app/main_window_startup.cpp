@@ -76,8 +76,10 @@ bool TForm1::FormCreate() {
     directoryDlg_ = std::make_unique<TDirectoryDlg>();  // step 10, never shown
     ApplyButtonSet(ButtonSet::Disconnected);            // step 11
     snapShotBtn_->setEnabled(false);
-    ShowStartupPicture();                  // step 12
-    startupFolder_ = QDir::currentPath();  // step 13
+    ShowStartupPicture();            // step 12
+    if (startupFolder_.isEmpty()) {  // step 13
+        startupFolder_ = QDir::currentPath();
+    }
     state_.getSnapshotSelector.store(kGetSnapshotSelector, std::memory_order_relaxed);
     DetectSystemLanguage();  // step 14
     PrepareScratchFolder();  // step 15
