@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-liberation fonts-dejavu-core fonts-noto-cjk
     xvfb xauth
+    dpkg-dev file desktop-file-utils appstream
 )
 missing=()
 for p in "${packages[@]}"; do

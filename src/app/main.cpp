@@ -2,7 +2,10 @@
 // Returns 1 when the start-up found its configuration missing (after telling the user),
 // 0 otherwise.
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QScreen>
+#include <QTextStream>
+#include <optional>
 
 #include "app/about_dialog.h"
 #include "app/device_session.h"
@@ -26,10 +29,72 @@ void CentreOnScreen(QWidget& window) {
     window.move(frame.topLeft());
 }
 
+constexpr int kUsageError = 2;
+constexpr char kProgramName[] = "digital-microscope";
+
+void DescribeCommandLine(QCommandLineParser& parser) {
+    QCoreApplication::setApplicationName(QString::fromLatin1(kProgramName));
+    QCoreApplication::setApplicationVersion(QStringLiteral(DM_VERSION));
+    parser.setApplicationDescription(QStringLiteral(
+        "Desktop companion for a handheld digital microscope on a serial port.\n"
+        "Data folder: the working folder when it holds System.ini, else\n"
+        "$XDG_DATA_HOME/digital-microscope (filled from the installed data on first start).\n"
+        "Ports searched: $MICROSCOPE_PORTS, running virtual microscopes, then the\n"
+        "machine's serial devices (ttyUSB, ttyACM, ttyS)."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+}
+
+QString HelpText(const QCommandLineParser& parser) {
+    // Without an application object the usage line cannot know the program's name.
+    return parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                     QString::fromLatin1(kProgramName));
+}
+
+// Answers --help and --version before any window system is needed, so they work on a
+// plain terminal. Returns the exit status when the program should end there.
+std::optional<int> AnswerHelpOrVersion(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QString argument = QString::fromLocal8Bit(argv[i]);
+        if (argument == QLatin1String("-h") || argument == QLatin1String("--help") ||
+            argument == QLatin1String("--help-all")) {
+            QCommandLineParser parser;
+            DescribeCommandLine(parser);
+            QTextStream(stdout) << HelpText(parser);
+            return 0;
+        }
+        if (argument == QLatin1String("-v") || argument == QLatin1String("--version")) {
+            QTextStream(stdout) << kProgramName << " " << DM_VERSION << "\n";
+            return 0;
+        }
+    }
+    return std::nullopt;
+}
+
+// What is left once Qt took its own options (-platform, -style, ...): nothing is expected.
+std::optional<int> RefuseUnknownArguments(const QApplication& app) {
+    QCommandLineParser parser;
+    DescribeCommandLine(parser);
+    if (parser.parse(app.arguments()) && parser.positionalArguments().isEmpty()) {
+        return std::nullopt;
+    }
+    QTextStream(stderr) << (parser.errorText().isEmpty() ? QStringLiteral("Unexpected arguments.")
+                                                         : parser.errorText())
+                        << "\n"
+                        << HelpText(parser);
+    return kUsageError;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const auto status = AnswerHelpOrVersion(argc, argv)) {
+        return *status;
+    }
     QApplication app(argc, argv);
+    if (const auto status = RefuseUnknownArguments(app)) {
+        return *status;
+    }
     dm::QtDialogProvider dialogs;
     dm::TForm1 form(dialogs);
     form.SetStartupFolder(dm::ChooseStartupFolder(dm::StartupFolderPlacesOfThisRun()));

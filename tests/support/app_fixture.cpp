@@ -1,7 +1,5 @@
 #include "support/app_fixture.h"
 
-#if defined(DM_TESTS_WITH_WIDGETS)
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -179,5 +177,3 @@ QString AppFixture::IniValue(const QString& file, const QString& section,
 }
 
 }  // namespace dm::test
-
-#endif  // DM_TESTS_WITH_WIDGETS

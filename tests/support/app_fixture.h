@@ -1,10 +1,7 @@
 #pragma once
 // Shared pieces of the window tests and the whole-program runs: scripted dialogs,
 // recording handlers and a fixture that runs each test in a fresh start-up folder holding
-// copies of data/, with its own profile folder and a neutral locale. Only in test
-// programs built with the app library (DM_TESTS_WITH_WIDGETS).
-
-#if defined(DM_TESTS_WITH_WIDGETS)
+// copies of data/, with its own profile folder and a neutral locale.
 
 #include <gtest/gtest.h>
 
@@ -150,5 +147,3 @@ T* Find(QObject& parent, const char* name) {
 }
 
 }  // namespace dm::test
-
-#endif  // DM_TESTS_WITH_WIDGETS

@@ -1,10 +1,10 @@
 // Draws the program's pictures into data/: the button glyphs, the logos, the start-up
-// picture, the About picture and the window icon. A one-off tool, not part of the build;
-// rerun it only to change the artwork, then commit the files it writes:
+// picture, the About picture and the window icon; and, given a second folder, the desktop
+// icon in the sizes the icon theme wants (<folder>/<n>x<n>/digital-microscope.png). Built
+// with the program (target make-artwork) but run only to change the artwork; commit the
+// files it writes:
 //
-//   g++ -std=c++20 -fPIC tests/app/artwork/make_artwork.cpp -o /tmp/make_artwork
-//       $(pkg-config --cflags --libs Qt6Gui)   (one line with the one above)
-//   QT_QPA_PLATFORM=offscreen /tmp/make_artwork data
+//   QT_QPA_PLATFORM=offscreen build/make-artwork data packaging/icons
 //
 // Glyphs are 24-bit BMP files whose bottom-left pixel is the background colour (magenta):
 // the window makes that colour transparent. Edges are drawn smooth and then settled onto
@@ -572,10 +572,27 @@ bool Glyph(const QString& folder, const char* name, QSize size, double w, double
 
 }  // namespace
 
+// The microscope drawn at the size of each theme icon: strokes stay crisp at every size.
+bool DesktopIcons(const QString& folder) {
+    constexpr int kIconSizes[] = {48, 128, 256};
+    bool ok = true;
+    for (const int size : kIconSizes) {
+        const QString sizeFolder = QStringLiteral("%1x%1").arg(size);
+        QDir(folder).mkpath(sizeFolder);
+        // A margin all round, as theme icons have.
+        const QImage icon = Render({size, size}, 54, 54, [](QPainter& p) {
+            p.translate(7, 3);
+            Microscope(p, QColor(70, 82, 100), kBlue);
+        });
+        ok &= WriteImage(icon, QDir(folder).filePath(sizeFolder), "digital-microscope.png", "PNG");
+    }
+    return ok;
+}
+
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        QTextStream(stderr) << "usage: make_artwork <data folder>\n";
+    if (argc != 2 && argc != 3) {
+        QTextStream(stderr) << "usage: make-artwork <data folder> [<icon theme folder>]\n";
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
@@ -619,5 +636,8 @@ int main(int argc, char** argv) {
         Microscope(p, QColor(70, 82, 100), kBlue);
     });
     ok &= WriteImage(icon, folder, "Microscope.png", "PNG");
+    if (argc == 3) {
+        ok &= DesktopIcons(QString::fromLocal8Bit(argv[2]));
+    }
     return ok ? 0 : 1;
 }
