@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+
+#include "app/main_window.h"
+#include "support/app_fixture.h"
 
 namespace dm {
 namespace {
@@ -70,6 +74,33 @@ TEST_F(StartupFolderTest, TheUserFolderIsFilledOnceAndTheUsersFilesAreKept) {
 TEST_F(StartupFolderTest, WithNoDataAnywhereTheWorkingFolderIsKeptForTheFailureBox) {
     QFile::remove(Installed("System.ini"));
     EXPECT_EQ(ChooseStartupFolder(places), places.workingFolder);
+}
+
+// An installed program started from a folder without data files: the window comes up from
+// the user's copy, and the language choice is written there, not into the installation.
+class InstalledStartTest : public test::AppFixture {};
+
+TEST_F(InstalledStartTest, TheLanguageChoiceIsWrittenToTheUsersCopyOnly) {
+    const QString installed = ProfileFolder() + QStringLiteral("/usr/share/digital-microscope");
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(installed).absolutePath()));
+    ASSERT_TRUE(QDir().rename(StartFolder(), installed));
+    ASSERT_TRUE(QDir().mkpath(StartFolder()));
+    const QString installedIni = QDir(installed).filePath(QStringLiteral("System.ini"));
+    const QByteArray shipped = ReadFile(installedIni);
+    const StartupFolderPlaces places{
+        StartFolder(), ProfileFolder() + QStringLiteral("/.local/share/digital-microscope"),
+        installed};
+
+    form = std::make_unique<TForm1>(dialogs);
+    form->SetStartupFolder(ChooseStartupFolder(places));
+    ASSERT_TRUE(form->FormCreate());
+    EXPECT_EQ(form->StartupFolder(), places.userFolder);
+    test::Find<QAction>(*form, "Turkish1")->trigger();
+
+    const QString userIni = QDir(places.userFolder).filePath(QStringLiteral("System.ini"));
+    EXPECT_TRUE(ReadFile(userIni).contains("LanguageMode=4"));
+    EXPECT_EQ(ReadFile(installedIni), shipped);
+    EXPECT_TRUE(QDir(StartFolder()).isEmpty()) << "nothing is written into the working folder";
 }
 
 }  // namespace

@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Checks the desktop integration and the Debian package of a build:
+#   - the desktop entry and the AppStream metainfo validate;
+#   - the package unpacks to the expected files, and nothing outside usr/;
+#   - the unpacked program, started from / with a fresh data folder, fills that folder
+#     from the installed data, leaves the installed files alone, ends on SIGTERM with
+#     status 0, and keeps the user's files on a second start.
+# Usage: scripts/check-package.sh [build folder]   (after a build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${1:-build}"
+
+desktop-file-validate packaging/digital-microscope.desktop
+appstreamcli validate --no-net --pedantic packaging/digital-microscope.metainfo.xml
+
+(cd "$build" && rm -f digital-microscope_*.deb && cpack -G DEB >/dev/null)
+deb=$(ls "$build"/digital-microscope_*.deb)
+root=$(mktemp -d)
+home=$(mktemp -d)
+trap 'rm -rf "$root" "$home"' EXIT
+dpkg-deb -x "$deb" "$root"
+
+id=io.github.digital_microscope.DigitalMicroscope
+expected=(
+    usr/bin/digital-microscope
+    usr/bin/virtual-microscope
+    usr/share/digital-microscope/System.ini
+    usr/share/digital-microscope/System_TC.ini
+    usr/share/digital-microscope/System_SC.ini
+    usr/share/digital-microscope/System_JPN.ini
+    usr/share/digital-microscope/System_TR.ini
+    usr/share/digital-microscope/System_RUS.ini
+    usr/share/digital-microscope/Connect.bmp
+    usr/share/digital-microscope/Microscope.png
+    usr/share/applications/$id.desktop
+    usr/share/metainfo/$id.metainfo.xml
+    usr/share/icons/hicolor/48x48/apps/digital-microscope.png
+    usr/share/icons/hicolor/128x128/apps/digital-microscope.png
+    usr/share/icons/hicolor/256x256/apps/digital-microscope.png
+    usr/share/man/man1/digital-microscope.1
+    usr/share/man/man1/virtual-microscope.1
+)
+for file in "${expected[@]}"; do
+    [ -f "$root/$file" ] || { echo "package lacks $file" >&2; exit 1; }
+done
+outside=$(cd "$root" && find . -mindepth 1 -maxdepth 1 ! -name usr)
+[ -z "$outside" ] || { echo "package has files outside usr/: $outside" >&2; exit 1; }
+dpkg-deb -I "$deb" | grep -q "Depends:.*libqt6widgets6" || { echo "no computed dependencies" >&2; exit 1; }
+
+installed_ini="$root/usr/share/digital-microscope/System.ini"
+shipped=$(sha256sum "$installed_ini")
+user_data="$home/data"
+
+# Starts the unpacked program from / and ends it with SIGTERM once its data folder is
+# there; fails unless it exits with status 0.
+start_and_end() {
+    (cd / && HOME="$home" XDG_DATA_HOME="$user_data" XDG_RUNTIME_DIR="$home" \
+        QT_QPA_PLATFORM=offscreen MICROSCOPE_PORTS= "$root/usr/bin/digital-microscope") &
+    local pid=$!
+    for _ in $(seq 100); do
+        [ -d "$home/temp_pic" ] && break
+        sleep 0.1
+    done
+    sleep 0.5
+    kill -TERM "$pid"
+    local status=0
+    wait "$pid" || status=$?
+    [ "$status" -eq 0 ] || { echo "the program ended with status $status" >&2; exit 1; }
+}
+
+start_and_end
+[ -f "$user_data/digital-microscope/System.ini" ] || { echo "data folder not filled" >&2; exit 1; }
+[ -f "$user_data/digital-microscope/Connect.bmp" ] || { echo "data folder lacks glyphs" >&2; exit 1; }
+echo "; the user's own line" >>"$user_data/digital-microscope/System.ini"
+start_and_end
+grep -q "the user's own line" "$user_data/digital-microscope/System.ini" ||
+    { echo "the second start replaced the user's System.ini" >&2; exit 1; }
+[ "$(sha256sum "$installed_ini")" = "$shipped" ] || { echo "the installed System.ini changed" >&2; exit 1; }
+"$root/usr/bin/digital-microscope" --version | grep -q "^digital-microscope " ||
+    { echo "--version says nothing" >&2; exit 1; }
+echo "package checks passed: $(basename "$deb")"
