@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the program against the virtual microscope,
-# with data/ as the start-up folder (configuration, language files and pictures live
-# there). The virtual microscope is stopped again when the program ends.
+# Installs what is missing, builds, and runs the program against the virtual microscope.
+# The start-up folder is a scratch copy of data/ in build/run-data, so the checkout stays
+# clean whatever is done in the window (the language choice is written there); a file
+# changed in data/ since replaces its older copy. The virtual microscope is stopped again
+# when the program ends.
 # Usage: scripts/run.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,7 +37,9 @@ else
     echo "note: build/virtual-microscope is not there; starting without a microscope" >&2
 fi
 
-cd data
+mkdir -p build/run-data
+cp -ru data/. build/run-data/
+cd build/run-data
 status=0
 "$root/build/digital-microscope" || status=$?
 exit "$status"
