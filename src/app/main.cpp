@@ -3,6 +3,7 @@
 // 0 otherwise.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QScreen>
 #include <QTextStream>
 #include <optional>
@@ -96,8 +97,10 @@ int main(int argc, char** argv) {
         return *status;
     }
     dm::QtDialogProvider dialogs;
+    // The start-up folder becomes the working folder: the window reads its files from there
+    // from the moment it is built.
+    QDir::setCurrent(dm::ChooseStartupFolder(dm::StartupFolderPlacesOfThisRun()));
     dm::TForm1 form(dialogs);
-    form.SetStartupFolder(dm::ChooseStartupFolder(dm::StartupFolderPlacesOfThisRun()));
     dm::DeviceSession session(form);
     if (!form.FormCreate()) {
         return kStartupFailed;

@@ -72,13 +72,11 @@ class TForm1 : public QMainWindow, public WindowPort {
     DeviceState& State() { return state_; }
     const SystemParameters& Parameters() const { return parameters_; }
     const MessageCatalogue& Catalogue() const { return catalogue_; }
-    // Where the data files are (no trailing separator): the folder given before FormCreate,
-    // else the current directory captured at the end of start-up.
+    // The current directory captured at the end of start-up (no trailing separator).
     QString StartupFolder() const { return startupFolder_; }
-    void SetStartupFolder(const QString& folder) { startupFolder_ = folder; }
     // The profile folder + "/temp_pic/"; ends with a separator.
     QString ScratchFolder() const { return scratchFolder_; }
-    // A data file in the start-up folder (the current directory until it is known).
+    // A data file in the start-up folder (the current directory until it is captured).
     QString DataFilePath(const QString& fileName) const;
     int CurrentLanguage() const { return language_.load(std::memory_order_relaxed); }
     bool Connected() const { return connected_; }

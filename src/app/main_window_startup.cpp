@@ -77,9 +77,7 @@ bool TForm1::FormCreate() {
     ApplyButtonSet(ButtonSet::Disconnected);            // step 11
     snapShotBtn_->setEnabled(false);
     ShowStartupPicture();            // step 12
-    if (startupFolder_.isEmpty()) {  // step 13
-        startupFolder_ = QDir::currentPath();
-    }
+    startupFolder_ = QDir::currentPath();  // step 13
     state_.getSnapshotSelector.store(kGetSnapshotSelector, std::memory_order_relaxed);
     DetectSystemLanguage();  // step 14
     PrepareScratchFolder();  // step 15

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QToolButton>
 
 #include "app/main_window.h"
 #include "support/app_fixture.h"
@@ -91,10 +92,13 @@ TEST_F(InstalledStartTest, TheLanguageChoiceIsWrittenToTheUsersCopyOnly) {
         StartFolder(), ProfileFolder() + QStringLiteral("/.local/share/digital-microscope"),
         installed};
 
-    form = std::make_unique<TForm1>(dialogs);
-    form->SetStartupFolder(ChooseStartupFolder(places));
-    ASSERT_TRUE(form->FormCreate());
+    // As the program does: the chosen folder becomes the working folder before the window
+    // is built, so the glyphs come from there too.
+    ASSERT_TRUE(QDir::setCurrent(ChooseStartupFolder(places)));
+    Start();
+    ASSERT_TRUE(started);
     EXPECT_EQ(form->StartupFolder(), places.userFolder);
+    EXPECT_FALSE(test::Find<QToolButton>(*form, "DownloadBtn")->icon().isNull());
     test::Find<QAction>(*form, "Turkish1")->trigger();
 
     const QString userIni = QDir(places.userFolder).filePath(QStringLiteral("System.ini"));
