@@ -102,12 +102,14 @@ int main(int argc, char** argv) {
     QDir::setCurrent(dm::ChooseStartupFolder(dm::StartupFolderPlacesOfThisRun()));
     dm::TForm1 form(dialogs);
     dm::DeviceSession session(form);
+    // SIGTERM, SIGINT and SIGHUP end the program as the Exit button does. Installed before
+    // the start-up creates anything to clean up; a signal during it is answered once the
+    // event loop runs.
+    const dm::TerminationSignals endingSignals(&form, [&form] { form.ExitBtnClick(); });
     if (!form.FormCreate()) {
         return kStartupFailed;
     }
     session.Attach();
-    // SIGTERM, SIGINT and SIGHUP end the program as the Exit button does.
-    const dm::TerminationSignals endingSignals(&form, [&form] { form.ExitBtnClick(); });
     // Created as the program starts and kept, never shown: the About box that Help, About
     // shows is built afresh on every opening.
     dm::TDirectoryDlg directoryDlg;

@@ -18,10 +18,19 @@ class ConnectionTest : public CommandTest {
             }
             if (frame.size() == 4 && frame[1] == frame::kLinkStart) {
                 linkStartAfterBox_ = window_.WaitForCall("ShowInfo Found", 0ms);
+                linkStartSeen_ = true;
             }
         });
     }
+    // The data thread stand-in handles the link-start frame after the command ended.
+    bool LinkStartSeen() const {
+        for (int i = 0; i < 2000 && !linkStartSeen_; ++i) {
+            std::this_thread::sleep_for(1ms);
+        }
+        return linkStartSeen_;
+    }
     std::atomic<bool> linkStartAfterBox_{false};
+    std::atomic<bool> linkStartSeen_{false};
 };
 
 TEST_F(ConnectionTest, MicroscopeOnFourthPortIsFoundAfterProbingTheOthers) {
@@ -37,6 +46,7 @@ TEST_F(ConnectionTest, MicroscopeOnFourthPortIsFoundAfterProbingTheOthers) {
     EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 31 00 00", "F8 31 00 00",
                                                             "F8 31 00 00", "F8 11 00 00"}));
     EXPECT_EQ(window_.ProgressValues(), (std::vector<int>{0, 0, 1, 1, 0}));
+    ASSERT_TRUE(LinkStartSeen());
     EXPECT_TRUE(linkStartAfterBox_);
     const auto calls = window_.Calls();
     EXPECT_EQ(std::vector<std::string>(calls.end() - 4, calls.end()),
