@@ -464,7 +464,8 @@ void VirtualMicroscope::SendLivePicture(uint32_t number) {
                                ? lockedSeconds_
                                : std::chrono::duration<double>(Clock::now() - startedAt_).count();
     const uint8_t zoom = LiveZoomCode();
-    SendPictureFrame(frame::MakeInfo(number, zoom), MakeLivePicture({zoom, panX_, panY_, seconds}));
+    SendPictureFrame(frame::MakeInfo(number, zoom),
+                     MakeLivePicture({zoom, panX_, panY_, seconds}, livePainter_));
 }
 
 void VirtualMicroscope::SendPictureFrame(uint32_t info, const QByteArray& jpeg) {

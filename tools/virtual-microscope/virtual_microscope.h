@@ -24,6 +24,7 @@
 #include "virtual-microscope/pseudo_terminal.h"
 #include "virtual-microscope/published_link.h"
 #include "virtual-microscope/request_parser.h"
+#include "virtual-microscope/specimen_painter.h"
 #include "virtual-microscope/wire_log.h"
 
 namespace dm::vm {
@@ -141,6 +142,7 @@ class VirtualMicroscope {
     Clock::time_point pacedUntil_{};
     Clock::time_point nextExclusiveCheck_{};
     Bytes uploadHeader_;
+    SpecimenPainter livePainter_;
     double panX_ = 0;
     double panY_ = 0;
     bool animationLocked_ = false;
