@@ -6,8 +6,14 @@
 // misbehave (Faults).
 //
 // Threads: Start/Stop from one controlling thread; everything that talks to the
-// pseudo-terminal runs on the microscope's own thread. The queries, the wire log and the
-// fault switches may be used from any thread. The destructor stops and joins.
+// pseudo-terminal runs on the microscope's own thread. The queries, the wire log, the
+// fault switches and SendProbe may be used from any thread. The destructor stops and
+// joins.
+//
+// The microscope's thread sleeps until the line or a timer that is really due needs it:
+// input, room to write while output is pending and not held back (throttle, pause), the
+// next live frame, its own probe, a stalled request's give-up time, the exclusive-use
+// check. Calls from other threads wake it.
 
 #include <atomic>
 #include <chrono>
@@ -79,15 +85,22 @@ class VirtualMicroscope {
     Faults CurrentFaults() const;
 
     // Sends one probe of its own as soon as the output is free.
-    void SendProbe() { probeRequested_.store(true, std::memory_order_relaxed); }
+    void SendProbe() {
+        probeRequested_.store(true, std::memory_order_relaxed);
+        pty_.Wake();
+    }
 
   private:
     void Run();
     void ServiceTimers(Clock::time_point now);
-    void ServiceInput(Clock::time_point now);
+    // Reads only when the line reported input; stalled requests are given up either way.
+    void ServiceInput(Clock::time_point now, bool readable);
     void ServiceOutput(Clock::time_point now);
     void ServiceExclusiveUse(Clock::time_point now);
     std::chrono::milliseconds NextWait(Clock::time_point now) const;
+    // While output is pending: the moment before which it may not be written (throttle,
+    // pause), when that is still to come.
+    std::optional<Clock::time_point> OutputHeldUntil(Clock::time_point now) const;
 
     void Handle(const RequestParser::Event& event);
     void HandleRequest(const Bytes& request);
@@ -139,7 +152,9 @@ class VirtualMicroscope {
     Clock::time_point startedAt_{};
     Clock::time_point nextLiveFrame_{};
     Clock::time_point nextProbe_{};
-    Clock::time_point pacedUntil_{};
+    Clock::time_point pacedUntil_{};  // a throttled line is busy with sent bytes until then
+    // The last chunk left more output pending: the next one follows it on the line.
+    bool lineContinues_ = false;
     Clock::time_point nextExclusiveCheck_{};
     Bytes uploadHeader_;
     SpecimenPainter livePainter_;
