@@ -98,6 +98,7 @@ std::string VirtualMicroscope::Start() {
         }
     }
     stopRequested_.store(false);
+    unplugRequested_.store(false);
     running_.store(true, std::memory_order_release);
     thread_ = std::thread(&VirtualMicroscope::Run, this);
     return slavePath_;
@@ -110,8 +111,18 @@ void VirtualMicroscope::Stop() {
         thread_.join();
     }
     running_.store(false, std::memory_order_release);
+    running_.notify_all();
     pty_.Close();
     link_.Remove();
+}
+
+void VirtualMicroscope::Unplug() {
+    if (!IsRunning()) {
+        return;
+    }
+    unplugRequested_.store(true);
+    pty_.Wake();
+    running_.wait(true, std::memory_order_acquire);
 }
 
 std::string VirtualMicroscope::ErrorText() const {
@@ -144,10 +155,17 @@ void VirtualMicroscope::Run() {
     nextProbe_ = now + std::chrono::milliseconds(options_.probeEveryMs);
     nextExclusiveCheck_ = now + kExclusiveCheckPeriod;
     while (!stopRequested_.load() && pty_.IsOpen()) {
+        if (unplugRequested_.load()) {
+            Vanish();
+            break;
+        }
         ServiceTimers(Clock::now());
         const auto beforeWait = Clock::now();
         const bool wantWrite = Pending() > 0 && !OutputHeldUntil(beforeWait);
         const auto ready = pty_.Wait(NextWait(beforeWait), wantWrite);
+        if (unplugRequested_.load()) {
+            continue;  // nothing more goes over the line
+        }
         ServiceInput(Clock::now(), ready.readable);
         ServiceOutput(Clock::now());
         ServiceVanishing(Clock::now());
@@ -155,6 +173,7 @@ void VirtualMicroscope::Run() {
     }
     streaming_.store(false, std::memory_order_relaxed);
     running_.store(false, std::memory_order_release);
+    running_.notify_all();
 }
 
 std::optional<VirtualMicroscope::Clock::time_point> VirtualMicroscope::OutputHeldUntil(

@@ -7,8 +7,8 @@
 //
 // Threads: Start/Stop from one controlling thread; everything that talks to the
 // pseudo-terminal runs on the microscope's own thread. The queries, the wire log, the
-// fault switches and SendProbe may be used from any thread. The destructor stops and
-// joins.
+// fault switches, SendProbe and Unplug may be used from any thread. The destructor stops
+// and joins.
 //
 // The microscope's thread sleeps until the line or a timer that is really due needs it:
 // input, room to write while output is pending and not held back (throttle, pause), the
@@ -56,7 +56,14 @@ class VirtualMicroscope {
     std::string Start();
     // Stops the thread, closes the pseudo-terminal and removes the link. Idempotent.
     void Stop();
-    // False before Start, after Stop, and once the link has vanished (fault).
+    // Closes the microscope's side of the link at once, whatever it is doing, as if its
+    // cable had been pulled: output not yet read is lost, the program's side of the
+    // pseudo-terminal sees a hang-up and the published link is removed. Returns once that
+    // is done; the microscope does not run any more (Stop still joins and cleans up).
+    // Does nothing when it is not running.
+    void Unplug();
+    // False before Start, after Stop, and once the link has vanished (fault) or was
+    // unplugged.
     bool IsRunning() const { return running_.load(std::memory_order_acquire); }
 
     const std::string& SlavePath() const { return slavePath_; }
@@ -132,6 +139,7 @@ class VirtualMicroscope {
     std::atomic<bool> running_{false};
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> probeRequested_{false};
+    std::atomic<bool> unplugRequested_{false};
     std::atomic<bool> streaming_{false};
     std::atomic<int> zoomIndex_{0};
     std::atomic<std::size_t> liveFramesSent_{0};
