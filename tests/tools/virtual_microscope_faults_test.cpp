@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 
 #include <filesystem>
@@ -112,6 +113,28 @@ TEST_F(MicroscopeTest, VanishingLinkClosesMidPicture) {
     }
     EXPECT_FALSE(microscope_->IsRunning());
     EXPECT_FALSE(std::filesystem::is_symlink(link));
+}
+
+TEST_F(MicroscopeTest, UnplugHangsUpTheVirtualLinkAtOnceMidPicture) {
+    Options options;
+    options.faults.throttle = true;  // the picture takes seconds: it is surely on its way
+    StartMicroscope(options);
+    const std::string link = microscope_->LinkPath();
+    ASSERT_FALSE(link.empty()) << microscope_->ErrorText();
+    client_->Write(RequestWithWord(frame::kPictureRequest, 1));
+    const Bytes head = client_->Read(kPictureFrameHead);
+    ASSERT_EQ(head.size(), kPictureFrameHead);
+    const uint32_t size = frame::ReadLe32(head.data() + 8);
+
+    microscope_->Unplug();
+    EXPECT_FALSE(microscope_->IsRunning());
+    EXPECT_FALSE(std::filesystem::is_symlink(link));
+    pollfd entry{client_->Descriptor(), POLLIN, 0};
+    ASSERT_EQ(::poll(&entry, 1, static_cast<int>(kReplyTimeout.count())), 1);
+    EXPECT_NE(entry.revents & POLLHUP, 0);
+    const Bytes rest = client_->Read(size);
+    EXPECT_TRUE(client_->HungUp());
+    EXPECT_LT(rest.size(), size / 2) << "the picture was cut off where it was";
 }
 
 TEST_F(MicroscopeTest, ThrottledLinkDeliversWholeFramesAtSerialSpeed) {

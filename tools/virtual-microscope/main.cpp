@@ -1,5 +1,5 @@
 // The virtual-microscope executable: a microscope on a pseudo-terminal until SIGINT or
-// SIGTERM (or until its link vanishes, when told to).
+// SIGTERM, or until its link goes: SIGUSR1 unplugs it, and the vanish fault closes it.
 
 #include <csignal>
 #include <ctime>
@@ -16,20 +16,28 @@ namespace {
 
 constexpr long kSignalPollNanoseconds = 200'000'000;
 
-// Blocks SIGINT and SIGTERM in every thread so that only the wait below receives them.
-sigset_t BlockStopSignals() {
-    sigset_t stopSet;
-    sigemptyset(&stopSet);
-    sigaddset(&stopSet, SIGINT);
-    sigaddset(&stopSet, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSet, nullptr);
-    return stopSet;
+constexpr int kUnplugSignal = SIGUSR1;
+
+// Blocks the signals it acts on in every thread so that only the wait below receives
+// them.
+sigset_t BlockHandledSignals() {
+    sigset_t handled;
+    sigemptyset(&handled);
+    sigaddset(&handled, SIGINT);
+    sigaddset(&handled, SIGTERM);
+    sigaddset(&handled, kUnplugSignal);
+    pthread_sigmask(SIG_BLOCK, &handled, nullptr);
+    return handled;
 }
 
-void WaitForStop(const sigset_t& stopSet, const dm::vm::VirtualMicroscope& microscope) {
+// Returns on a stop signal or once the microscope has gone (unplugged, vanished).
+void WaitForStop(const sigset_t& handled, dm::vm::VirtualMicroscope& microscope) {
     const timespec poll{0, kSignalPollNanoseconds};
     while (microscope.IsRunning()) {
-        if (sigtimedwait(&stopSet, nullptr, &poll) > 0) {
+        const int signal = sigtimedwait(&handled, nullptr, &poll);
+        if (signal == kUnplugSignal) {
+            microscope.Unplug();
+        } else if (signal > 0) {
             return;
         }
     }
@@ -49,7 +57,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    const sigset_t stopSignals = BlockStopSignals();
+    const sigset_t handledSignals = BlockHandledSignals();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
 
@@ -65,7 +73,7 @@ int main(int argc, char** argv) {
     } else {
         std::cerr << "virtual-microscope: published as " << microscope.LinkPath() << '\n';
     }
-    WaitForStop(stopSignals, microscope);
+    WaitForStop(handledSignals, microscope);
     microscope.Stop();
     return 0;
 }

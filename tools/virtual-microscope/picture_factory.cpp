@@ -44,7 +44,7 @@ QByteArray MakeStillPicture(uint32_t number, uint8_t zoomCode) {
     return EncodePicture(PaintSpecimen(view));
 }
 
-QByteArray MakeLivePicture(const LiveView& live) {
+QByteArray MakeLivePicture(const LiveView& live, SpecimenPainter& painter) {
     const auto magnification = ZoomCodeToMagnification(live.zoomCode);
     SpecimenView view;
     view.slide = kLiveSlide;
@@ -55,7 +55,7 @@ QByteArray MakeLivePicture(const LiveView& live) {
     if (magnification) {
         view.magnification = *magnification;
     }
-    return EncodePicture(PaintSpecimen(view));
+    return EncodePicture(painter.Paint(view));
 }
 
 QByteArray MakeUndecodableBytes(int size) {
@@ -67,8 +67,8 @@ QByteArray MakeUndecodableBytes(int size) {
 }
 
 QByteArray PadPicture(const QByteArray& jpeg, int size) {
-    constexpr int kMarkerSize = 2;                 // FF D8 (start of image), FF FE (comment)
-    constexpr int kSegmentLengthSize = 2;          // big-endian, counts itself
+    constexpr int kMarkerSize = 2;         // FF D8 (start of image), FF FE (comment)
+    constexpr int kSegmentLengthSize = 2;  // big-endian, counts itself
     constexpr int kLargestComment = 65533 - kSegmentLengthSize;
     const QByteArray frameStarts = QByteArray::fromHex("f8820900f8fe0200f8a10000f8310000f883");
     QByteArray segments;

@@ -8,6 +8,8 @@
 #include <QByteArray>
 #include <QImage>
 
+#include "virtual-microscope/specimen_painter.h"
+
 namespace dm::vm {
 
 // Picture frames stay well inside the program's 65536-byte picture buffer.
@@ -27,7 +29,8 @@ struct LiveView {
     double panY = 0;
     double seconds = 0;
 };
-QByteArray MakeLivePicture(const LiveView& view);
+// The painter keeps what consecutive frames share; one painter for one stream.
+QByteArray MakeLivePicture(const LiveView& view, SpecimenPainter& painter);
 
 // As many bytes as a picture, none of which is a JPEG marker start.
 QByteArray MakeUndecodableBytes(int size);

@@ -8,7 +8,8 @@
 // (TIOCEXCL), which on a pseudo-terminal outlives the program's close because the master
 // keeps the terminal alive.
 //
-// Thread: one owner thread; Open/Close may run on another before/after it.
+// Thread: one owner thread; Open/Close may run on another before/after it. Wake may be
+// called from any thread at any time in the object's life.
 
 #include <chrono>
 #include <cstddef>
@@ -19,7 +20,7 @@ namespace dm::vm {
 
 class PseudoTerminal {
   public:
-    PseudoTerminal() = default;
+    PseudoTerminal();
     ~PseudoTerminal();
     PseudoTerminal(const PseudoTerminal&) = delete;
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
@@ -33,12 +34,14 @@ class PseudoTerminal {
     const std::string& SlavePath() const { return slavePath_; }
     const std::string& ErrorText() const { return error_; }
 
-    // Waits up to timeout for input (or, when wantWrite, for room to write).
+    // Waits up to timeout for input (or, when wantWrite, for room to write), or until
+    // Wake is called. A Wake that comes while nobody waits ends the next Wait at once.
     struct Readiness {
         bool readable = false;
         bool writable = false;
     };
-    Readiness Wait(std::chrono::milliseconds timeout, bool wantWrite) const;
+    Readiness Wait(std::chrono::milliseconds timeout, bool wantWrite);
+    void Wake();
 
     // Non-blocking. Read returns the bytes read (0: none now); Write the bytes accepted.
     std::size_t Read(uint8_t* dest, std::size_t capacity);
@@ -60,6 +63,13 @@ class PseudoTerminal {
   private:
     int master_ = -1;
     int ownSlave_ = -1;
+    // A pipe whose read end Wait watches besides the master; kept for the object's whole
+    // life so that Wake never writes to a descriptor that Close has handed back.
+    int wakeRead_ = -1;
+    int wakeWrite_ = -1;
+    // The process that held the slave at the last look, looked at first next time: the
+    // program usually holds it for many looks, and that spares reading all of /proc.
+    mutable int lastHolder_ = -1;
     std::string slavePath_;
     std::string error_;
 };

@@ -34,10 +34,62 @@ bool IsDecimal(std::string_view text) {
     return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
+// Non-blocking, and not handed to programs this process starts.
+bool PrepareWakeEnd(int fd) {
+    const int flags = fcntl(fd, F_GETFL);
+    return flags >= 0 && fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0 &&
+           fcntl(fd, F_SETFD, FD_CLOEXEC) == 0;
+}
+
+// True when one of the process's descriptors (but `skipFd` when it is this process) is
+// the terminal at `path`.
+bool ProcessHolds(const std::string& pid, const std::string& path, int skipFd) {
+    const bool isSelf = std::to_string(getpid()) == pid;
+    const std::string skip = std::to_string(skipFd);
+    const std::string fdDir = "/proc/" + pid + "/fd";
+    DIR* descriptors = opendir(fdDir.c_str());
+    if (descriptors == nullptr) {
+        return false;  // gone, or not ours to look at
+    }
+    bool held = false;
+    while (const dirent* fd = readdir(descriptors)) {
+        if (isSelf && skip == fd->d_name) {
+            continue;
+        }
+        std::array<char, 256> target{};
+        const std::string link = fdDir + "/" + fd->d_name;
+        const ssize_t length = readlink(link.c_str(), target.data(), target.size() - 1);
+        if (length > 0 && path == std::string_view(target.data(), length)) {
+            held = true;
+            break;
+        }
+    }
+    closedir(descriptors);
+    return held;
+}
+
 }  // namespace
+
+PseudoTerminal::PseudoTerminal() {
+    int ends[2];
+    if (::pipe(ends) != 0) {
+        return;  // Wait then only ends by its time-out
+    }
+    if (!PrepareWakeEnd(ends[0]) || !PrepareWakeEnd(ends[1])) {
+        ::close(ends[0]);
+        ::close(ends[1]);
+        return;
+    }
+    wakeRead_ = ends[0];
+    wakeWrite_ = ends[1];
+}
 
 PseudoTerminal::~PseudoTerminal() {
     Close();
+    if (wakeRead_ >= 0) {
+        ::close(wakeRead_);
+        ::close(wakeWrite_);
+    }
 }
 
 bool PseudoTerminal::Open() {
@@ -82,16 +134,32 @@ void PseudoTerminal::Close() {
     }
 }
 
-PseudoTerminal::Readiness PseudoTerminal::Wait(std::chrono::milliseconds timeout,
-                                               bool wantWrite) const {
+PseudoTerminal::Readiness PseudoTerminal::Wait(std::chrono::milliseconds timeout, bool wantWrite) {
     if (master_ < 0) {
         return {};
     }
-    pollfd entry{master_, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0};
-    if (::poll(&entry, 1, static_cast<int>(timeout.count())) <= 0) {
+    std::array<pollfd, 2> entries{{
+        {master_, static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0)), 0},
+        {wakeRead_, POLLIN, 0},  // poll skips a negative descriptor
+    }};
+    if (::poll(entries.data(), entries.size(), static_cast<int>(timeout.count())) <= 0) {
         return {};
     }
-    return {(entry.revents & POLLIN) != 0, (entry.revents & POLLOUT) != 0};
+    if (entries[1].revents != 0) {
+        std::array<char, 64> drained{};
+        while (::read(wakeRead_, drained.data(), drained.size()) > 0) {
+        }
+    }
+    const pollfd& master = entries[0];
+    return {(master.revents & POLLIN) != 0, (master.revents & POLLOUT) != 0};
+}
+
+void PseudoTerminal::Wake() {
+    if (wakeWrite_ >= 0) {
+        const char one = 1;
+        // A full pipe already holds a wake-up; nothing is lost when this one is refused.
+        [[maybe_unused]] const ssize_t ignored = ::write(wakeWrite_, &one, 1);
+    }
 }
 
 std::size_t PseudoTerminal::Read(uint8_t* dest, std::size_t capacity) {
@@ -141,45 +209,26 @@ void PseudoTerminal::ReleaseExclusive() {
 
 bool PseudoTerminal::SlaveHeldElsewhere() const {
 #ifdef __linux__
+    // In-process users (tests, the program with a microscope inside) count too; only
+    // this object's own descriptor does not.
+    if (lastHolder_ >= 0 && ProcessHolds(std::to_string(lastHolder_), slavePath_, ownSlave_)) {
+        return true;
+    }
     DIR* processes = opendir("/proc");
     if (processes == nullptr) {
         return true;
     }
-    const std::string self = std::to_string(getpid());
-    bool held = false;
-    while (!held) {
-        const dirent* process = readdir(processes);
-        if (process == nullptr) {
+    const std::string skip = std::to_string(lastHolder_);
+    lastHolder_ = -1;
+    while (const dirent* process = readdir(processes)) {
+        if (IsDecimal(process->d_name) && skip != process->d_name &&
+            ProcessHolds(process->d_name, slavePath_, ownSlave_)) {
+            lastHolder_ = std::atoi(process->d_name);
             break;
         }
-        if (!IsDecimal(process->d_name)) {
-            continue;
-        }
-        // In-process users (tests, the program with a microscope inside) count too;
-        // only this object's own descriptor does not.
-        const bool isSelf = self == process->d_name;
-        const std::string ownFd = std::to_string(ownSlave_);
-        const std::string fdDir = std::string("/proc/") + process->d_name + "/fd";
-        DIR* descriptors = opendir(fdDir.c_str());
-        if (descriptors == nullptr) {
-            continue;  // gone, or not ours to look at
-        }
-        while (const dirent* fd = readdir(descriptors)) {
-            if (isSelf && ownFd == fd->d_name) {
-                continue;
-            }
-            std::array<char, 256> target{};
-            const std::string link = fdDir + "/" + fd->d_name;
-            const ssize_t length = readlink(link.c_str(), target.data(), target.size() - 1);
-            if (length > 0 && slavePath_ == std::string_view(target.data(), length)) {
-                held = true;
-                break;
-            }
-        }
-        closedir(descriptors);
     }
     closedir(processes);
-    return held;
+    return lastHolder_ >= 0;
 #else
     return true;
 #endif

@@ -50,6 +50,14 @@ class RequestParser {
     void RefuseUpload() { upload_.refused = true; }
 
     std::size_t DroppedBytes() const { return dropped_; }
+    // When Next gives up a request or upload whose bytes stopped coming, if one is
+    // waiting for more; nothing happens by itself before then.
+    std::optional<Clock::time_point> GivesUpAt() const {
+        if (buffer_.empty() && !upload_.active) {
+            return std::nullopt;
+        }
+        return lastByte_ + kPayloadStall;
+    }
     std::size_t Buffered() const { return buffer_.size(); }
 
     // The payload size of a request with this command byte, or nullopt when the

@@ -23,6 +23,25 @@ struct SpecimenView {
     std::optional<uint32_t> magnification;  // small "<m>X" label at the top left
 };
 
+// Paints views one after another. It keeps the backdrop of the last view (background and
+// fibres, which do not move with time), so that the frames of a live stream repaint only
+// the cells. Same pixels as PaintSpecimen. One thread at a time.
+class SpecimenPainter {
+  public:
+    QImage Paint(const SpecimenView& view);
+
+  private:
+    struct Backdrop {
+        uint32_t slide = 0;
+        double panX = 0;
+        double panY = 0;
+        double scale = 0;
+        bool operator==(const Backdrop&) const = default;
+    };
+    Backdrop backdropOf_;
+    QImage backdrop_;  // twice the picture's size, as painted
+};
+
 QImage PaintSpecimen(const SpecimenView& view);
 
 // How much bigger a magnification shows the specimen; bounded so that every zoom code,

@@ -12,8 +12,17 @@ namespace dm::vm {
 
 namespace {
 
-constexpr std::chrono::milliseconds kIdleWait{10};
+// Every event of its own has a timer and every call from another thread wakes it, so
+// this only bounds a wait that nothing would end otherwise.
+constexpr std::chrono::milliseconds kLongestWait{1000};
 constexpr std::chrono::milliseconds kExclusiveCheckPeriod{2000};
+// How the program's reading of the last bytes before a vanishing link is watched: the
+// master side gets no signal when the slave side's queue runs empty.
+constexpr std::chrono::milliseconds kVanishPoll{10};
+// A throttled chunk that follows its predecessor starts where that one ended on the line
+// even when the thread woke up to this much late, so that the line keeps its rate
+// exactly; a longer gap (nothing to send, nobody reading) is not made up for in a burst.
+constexpr std::chrono::milliseconds kPacingCatchUp{50};
 constexpr std::size_t kReadChunk = 4096;
 constexpr std::size_t kWriteChunk = 65536;
 constexpr std::size_t kThrottledChunk = 64;
@@ -89,6 +98,7 @@ std::string VirtualMicroscope::Start() {
         }
     }
     stopRequested_.store(false);
+    unplugRequested_.store(false);
     running_.store(true, std::memory_order_release);
     thread_ = std::thread(&VirtualMicroscope::Run, this);
     return slavePath_;
@@ -96,12 +106,23 @@ std::string VirtualMicroscope::Start() {
 
 void VirtualMicroscope::Stop() {
     stopRequested_.store(true);
+    pty_.Wake();
     if (thread_.joinable()) {
         thread_.join();
     }
     running_.store(false, std::memory_order_release);
+    running_.notify_all();
     pty_.Close();
     link_.Remove();
+}
+
+void VirtualMicroscope::Unplug() {
+    if (!IsRunning()) {
+        return;
+    }
+    unplugRequested_.store(true);
+    pty_.Wake();
+    running_.wait(true, std::memory_order_acquire);
 }
 
 std::string VirtualMicroscope::ErrorText() const {
@@ -114,8 +135,11 @@ uint8_t VirtualMicroscope::LiveZoomCode() const {
 }
 
 void VirtualMicroscope::SetFaults(const Faults& faults) {
-    std::lock_guard guard(lock_);
-    faults_ = faults;
+    {
+        std::lock_guard guard(lock_);
+        faults_ = faults;
+    }
+    pty_.Wake();  // a throttle switched off lets held output go now
 }
 
 Faults VirtualMicroscope::CurrentFaults() const {
@@ -131,39 +155,67 @@ void VirtualMicroscope::Run() {
     nextProbe_ = now + std::chrono::milliseconds(options_.probeEveryMs);
     nextExclusiveCheck_ = now + kExclusiveCheckPeriod;
     while (!stopRequested_.load() && pty_.IsOpen()) {
+        if (unplugRequested_.load()) {
+            Vanish();
+            break;
+        }
         ServiceTimers(Clock::now());
-        const bool wantWrite = Pending() > 0 && Clock::now() >= pacedUntil_ &&
-                               (!pausedUntil_ || Clock::now() >= *pausedUntil_);
-        pty_.Wait(NextWait(Clock::now()), wantWrite);
-        ServiceInput(Clock::now());
+        const auto beforeWait = Clock::now();
+        const bool wantWrite = Pending() > 0 && !OutputHeldUntil(beforeWait);
+        const auto ready = pty_.Wait(NextWait(beforeWait), wantWrite);
+        if (unplugRequested_.load()) {
+            continue;  // nothing more goes over the line
+        }
+        ServiceInput(Clock::now(), ready.readable);
         ServiceOutput(Clock::now());
         ServiceVanishing(Clock::now());
         ServiceExclusiveUse(Clock::now());
     }
     streaming_.store(false, std::memory_order_relaxed);
     running_.store(false, std::memory_order_release);
+    running_.notify_all();
+}
+
+std::optional<VirtualMicroscope::Clock::time_point> VirtualMicroscope::OutputHeldUntil(
+    Clock::time_point now) const {
+    if (Pending() == 0) {
+        return std::nullopt;
+    }
+    std::optional<Clock::time_point> held;
+    if (CurrentFaults().throttle && pacedUntil_ > now) {
+        held = pacedUntil_;
+    }
+    if (pausedUntil_ && *pausedUntil_ > now) {
+        held = std::max(held.value_or(now), *pausedUntil_);
+    }
+    return held;
 }
 
 std::chrono::milliseconds VirtualMicroscope::NextWait(Clock::time_point now) const {
-    using std::chrono::duration_cast;
-    using std::chrono::milliseconds;
-    auto wait = kIdleWait;
-    auto until = [&](Clock::time_point at) {
-        wait = std::min(wait, std::max(milliseconds(0), duration_cast<milliseconds>(at - now)));
-    };
-    if (streaming_.load(std::memory_order_relaxed)) {
-        until(nextLiveFrame_);
+    if (vanishDeadline_) {
+        return kVanishPoll;
+    }
+    Clock::time_point wakeAt = now + kLongestWait;
+    auto atTheLatest = [&](Clock::time_point at) { wakeAt = std::min(wakeAt, at); };
+    // A frame that falls due while the last one is still on its way waits for the
+    // output to drain, which the line itself reports.
+    if (streaming_.load(std::memory_order_relaxed) && Pending() == 0) {
+        atTheLatest(nextLiveFrame_);
     }
     if (options_.probeEveryMs > 0) {
-        until(nextProbe_);
+        atTheLatest(nextProbe_);
     }
-    if (Pending() > 0) {
-        until(pacedUntil_);
+    if (const auto held = OutputHeldUntil(now)) {
+        atTheLatest(*held);
     }
-    if (pausedUntil_) {
-        until(*pausedUntil_);
+    if (const auto givesUp = parser_.GivesUpAt()) {
+        atTheLatest(*givesUp);
     }
-    return wait;
+    atTheLatest(nextExclusiveCheck_);
+    // Rounded up: a wait that ends before its timer is due would only be followed by
+    // waits of no time until it is.
+    return std::max(std::chrono::milliseconds(0),
+                    std::chrono::ceil<std::chrono::milliseconds>(wakeAt - now));
 }
 
 void VirtualMicroscope::ServiceTimers(Clock::time_point now) {
@@ -183,9 +235,9 @@ void VirtualMicroscope::ServiceTimers(Clock::time_point now) {
     }
 }
 
-void VirtualMicroscope::ServiceInput(Clock::time_point now) {
+void VirtualMicroscope::ServiceInput(Clock::time_point now, bool readable) {
     std::array<uint8_t, kReadChunk> chunk{};
-    for (std::size_t got = pty_.Read(chunk.data(), chunk.size()); got > 0;
+    for (std::size_t got = readable ? pty_.Read(chunk.data(), chunk.size()) : 0; got > 0;
          got = pty_.Read(chunk.data(), chunk.size())) {
         parser_.Feed(chunk.data(), got, now);
     }
@@ -214,16 +266,18 @@ void VirtualMicroscope::ServiceOutput(Clock::time_point now) {
         }
         const std::size_t written = pty_.Write(out_.data() + outPos_, n);
         if (written == 0) {
-            break;  // nobody is reading; try again later
+            break;  // nobody is reading; the line reports when there is room again
         }
         outPos_ += written;
         lastWrite_ = now;
         if (throttle) {
             const auto time = std::chrono::duration<double>(static_cast<double>(written) /
                                                             kThrottledBytesPerSecond);
-            pacedUntil_ =
-                std::max(pacedUntil_, now) + std::chrono::duration_cast<Clock::duration>(time);
+            const bool follows = lineContinues_ && now - pacedUntil_ <= kPacingCatchUp;
+            pacedUntil_ = (follows ? pacedUntil_ : std::max(pacedUntil_, now)) +
+                          std::chrono::duration_cast<Clock::duration>(time);
         }
+        lineContinues_ = Pending() > 0;
         if (pauseAt_ && outPos_ >= *pauseAt_) {
             pausedUntil_ = now + pauseFor_;
             pauseAt_.reset();
@@ -232,6 +286,9 @@ void VirtualMicroscope::ServiceOutput(Clock::time_point now) {
             vanishDeadline_ = now + kVanishLongestWait;
             vanishAt_.reset();
             return;
+        }
+        if (written < n) {
+            break;  // the line is full; a further write would only be refused
         }
     }
     if (outPos_ == out_.size()) {
@@ -270,6 +327,7 @@ void VirtualMicroscope::Vanish() {
     vanishDeadline_.reset();
     out_.clear();
     outPos_ = 0;
+    lineContinues_ = false;
     pty_.Close();
     link_.Remove();
     streaming_.store(false, std::memory_order_relaxed);
@@ -337,6 +395,7 @@ void VirtualMicroscope::HandleRequest(const Bytes& request) {
             if (!vanishAt_ && !vanishDeadline_) {
                 out_.clear();
                 outPos_ = 0;
+                lineContinues_ = false;
             }
             pty_.DiscardUnread();
             pty_.ReleaseExclusive();
@@ -464,7 +523,8 @@ void VirtualMicroscope::SendLivePicture(uint32_t number) {
                                ? lockedSeconds_
                                : std::chrono::duration<double>(Clock::now() - startedAt_).count();
     const uint8_t zoom = LiveZoomCode();
-    SendPictureFrame(frame::MakeInfo(number, zoom), MakeLivePicture({zoom, panX_, panY_, seconds}));
+    SendPictureFrame(frame::MakeInfo(number, zoom),
+                     MakeLivePicture({zoom, panX_, panY_, seconds}, livePainter_));
 }
 
 void VirtualMicroscope::SendPictureFrame(uint32_t info, const QByteArray& jpeg) {

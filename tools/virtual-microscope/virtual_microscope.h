@@ -6,8 +6,14 @@
 // misbehave (Faults).
 //
 // Threads: Start/Stop from one controlling thread; everything that talks to the
-// pseudo-terminal runs on the microscope's own thread. The queries, the wire log and the
-// fault switches may be used from any thread. The destructor stops and joins.
+// pseudo-terminal runs on the microscope's own thread. The queries, the wire log, the
+// fault switches, SendProbe and Unplug may be used from any thread. The destructor stops
+// and joins.
+//
+// The microscope's thread sleeps until the line or a timer that is really due needs it:
+// input, room to write while output is pending and not held back (throttle, pause), the
+// next live frame, its own probe, a stalled request's give-up time, the exclusive-use
+// check. Calls from other threads wake it.
 
 #include <atomic>
 #include <chrono>
@@ -24,6 +30,7 @@
 #include "virtual-microscope/pseudo_terminal.h"
 #include "virtual-microscope/published_link.h"
 #include "virtual-microscope/request_parser.h"
+#include "virtual-microscope/specimen_painter.h"
 #include "virtual-microscope/wire_log.h"
 
 namespace dm::vm {
@@ -49,7 +56,14 @@ class VirtualMicroscope {
     std::string Start();
     // Stops the thread, closes the pseudo-terminal and removes the link. Idempotent.
     void Stop();
-    // False before Start, after Stop, and once the link has vanished (fault).
+    // Closes the microscope's side of the link at once, whatever it is doing, as if its
+    // cable had been pulled: output not yet read is lost, the program's side of the
+    // pseudo-terminal sees a hang-up and the published link is removed. Returns once that
+    // is done; the microscope does not run any more (Stop still joins and cleans up).
+    // Does nothing when it is not running.
+    void Unplug();
+    // False before Start, after Stop, and once the link has vanished (fault) or was
+    // unplugged.
     bool IsRunning() const { return running_.load(std::memory_order_acquire); }
 
     const std::string& SlavePath() const { return slavePath_; }
@@ -78,15 +92,22 @@ class VirtualMicroscope {
     Faults CurrentFaults() const;
 
     // Sends one probe of its own as soon as the output is free.
-    void SendProbe() { probeRequested_.store(true, std::memory_order_relaxed); }
+    void SendProbe() {
+        probeRequested_.store(true, std::memory_order_relaxed);
+        pty_.Wake();
+    }
 
   private:
     void Run();
     void ServiceTimers(Clock::time_point now);
-    void ServiceInput(Clock::time_point now);
+    // Reads only when the line reported input; stalled requests are given up either way.
+    void ServiceInput(Clock::time_point now, bool readable);
     void ServiceOutput(Clock::time_point now);
     void ServiceExclusiveUse(Clock::time_point now);
     std::chrono::milliseconds NextWait(Clock::time_point now) const;
+    // While output is pending: the moment before which it may not be written (throttle,
+    // pause), when that is still to come.
+    std::optional<Clock::time_point> OutputHeldUntil(Clock::time_point now) const;
 
     void Handle(const RequestParser::Event& event);
     void HandleRequest(const Bytes& request);
@@ -118,6 +139,7 @@ class VirtualMicroscope {
     std::atomic<bool> running_{false};
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> probeRequested_{false};
+    std::atomic<bool> unplugRequested_{false};
     std::atomic<bool> streaming_{false};
     std::atomic<int> zoomIndex_{0};
     std::atomic<std::size_t> liveFramesSent_{0};
@@ -138,9 +160,12 @@ class VirtualMicroscope {
     Clock::time_point startedAt_{};
     Clock::time_point nextLiveFrame_{};
     Clock::time_point nextProbe_{};
-    Clock::time_point pacedUntil_{};
+    Clock::time_point pacedUntil_{};  // a throttled line is busy with sent bytes until then
+    // The last chunk left more output pending: the next one follows it on the line.
+    bool lineContinues_ = false;
     Clock::time_point nextExclusiveCheck_{};
     Bytes uploadHeader_;
+    SpecimenPainter livePainter_;
     double panX_ = 0;
     double panY_ = 0;
     bool animationLocked_ = false;
