@@ -65,8 +65,7 @@ bool ConnectionKeeper::WorkSettled() const {
 void ConnectionKeeper::EnterLost(Clock::time_point now) {
     phase_ = Phase::kLost;
     port_.ClosePort();  // already closed by the link; a no-op then
-    const std::vector<std::string> devices = port_.DeviceNames();
-    seen_ = std::set<std::string>(devices.begin(), devices.end());
+    seen_ = PresentDevices();
     nextCheck_ = now + kNewPortCheck;
     ShowDisconnected();
     // Last: the box holds this call while its own loop runs the ticks.
@@ -111,17 +110,29 @@ void ConnectionKeeper::WatchForReturn(Clock::time_point now) {
     reconnecting_ = thread_.RequestCommand(command::kPortSearch);
 }
 
-// Names gone from the table are forgotten, so a device that comes back under its old
+// A configured name stays in the table while its device is unplugged: only devices that
+// are there count.
+std::set<std::string> ConnectionKeeper::PresentDevices() const {
+    std::set<std::string> present;
+    for (const std::string& device : port_.DeviceNames()) {
+        if (port_.DevicePresent(device)) {
+            present.insert(device);
+        }
+    }
+    return present;
+}
+
+// Devices gone since the last look are forgotten, so one that comes back under its old
 // name is new again.
 std::vector<std::string> ConnectionKeeper::NewDevices() {
-    const std::vector<std::string> devices = port_.DeviceNames();
+    std::set<std::string> present = PresentDevices();
     std::vector<std::string> fresh;
-    for (const std::string& device : devices) {
+    for (const std::string& device : present) {
         if (seen_.count(device) == 0) {
             fresh.push_back(device);
         }
     }
-    seen_ = std::set<std::string>(devices.begin(), devices.end());
+    seen_ = std::move(present);
     return fresh;
 }
 

@@ -7,8 +7,8 @@
 // requests, lets the running command and the finishing steps end, puts the window in the
 // disconnected state with the downloaded pictures still viewable and saveable, and tells
 // the user once. While the link stays lost it looks at the port table every
-// kNewPortCheck: a device that was not there at the last look is probed once, by a quiet
-// port search, and if it answers the program is connected again (found box included) and
+// kNewPortCheck: a device that was not there at the last look (not listed, or listed but
+// absent) is probed once, by a quiet port search, and if it answers the program is connected again (found box included) and
 // the camera switched back on if it was on.
 //
 // Threads: LinkLost from any thread; everything else on the window thread.
@@ -52,6 +52,7 @@ class ConnectionKeeper {
     void EnterLost(Clock::time_point now);
     void ShowDisconnected();
     void WatchForReturn(Clock::time_point now);
+    std::set<std::string> PresentDevices() const;
     std::vector<std::string> NewDevices();
 
     DeviceState& state_;
@@ -65,7 +66,7 @@ class ConnectionKeeper {
     bool resumeCamera_ = false;
     bool reconnecting_ = false;  // a quiet search of ours is queued or running
     Clock::time_point nextCheck_;
-    std::set<std::string> seen_;  // the port table at the last look
+    std::set<std::string> seen_;  // the devices present at the last look
 };
 
 }  // namespace dm

@@ -39,6 +39,9 @@ class DevicePort : public FrameWriter {
     virtual OpenAttempt LastAttempt() const = 0;
     // The device names of the port table as it is now, in port-number order.
     virtual std::vector<std::string> DeviceNames() const = 0;
+    // True when the device is there now (a configured name may outlive an unplugged
+    // device). Any thread.
+    virtual bool DevicePresent(const std::string& device) const = 0;
 };
 
 }  // namespace dm

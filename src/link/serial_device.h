@@ -23,6 +23,9 @@ inline constexpr int32_t kDeviceGone = -1;
 // says why in `problem` (when given).
 intptr_t Open(const std::string& device, int bitsPerSecond, PortProblem* problem = nullptr);
 
+// True when the system has a device of this name now.
+bool Present(const std::string& device);
+
 // Gives up the exclusive claim and closes the handle.
 void Close(intptr_t handle);
 

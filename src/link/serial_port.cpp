@@ -85,6 +85,10 @@ std::vector<std::string> SerialPort::DeviceNames() const {
     return table_ ? table_().Devices() : std::vector<std::string>();
 }
 
+bool SerialPort::DevicePresent(const std::string& device) const {
+    return serial_device::Present(device);
+}
+
 void SerialPort::PollPort() {
     if (handle_.load(std::memory_order_relaxed) == kNoPort) {
         return;

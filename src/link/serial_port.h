@@ -53,6 +53,7 @@ class SerialPort : public DevicePort {
     uint64_t BytesReceived() const override { return buffer_.Received(); }
     OpenAttempt LastAttempt() const override;
     std::vector<std::string> DeviceNames() const override;
+    bool DevicePresent(const std::string& device) const override;
 
     // Runs on the thread that noticed the loss, after the port was closed; it must not
     // block. Set before the first OpenPort.

@@ -143,6 +143,10 @@ intptr_t Open(const std::string& device, int bitsPerSecond, PortProblem* problem
     return fd >= 0 ? fd : SerialPort::kNoPort;
 }
 
+bool Present(const std::string& device) {
+    return ::access(device.c_str(), F_OK) == 0;
+}
+
 void Close(intptr_t handle) {
     const int fd = static_cast<int>(handle);
     // A pseudo-terminal outlives our descriptor while its master is open, and so would

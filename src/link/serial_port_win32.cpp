@@ -15,6 +15,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string_view>
 
 #include "link/serial_device.h"
 #include "link/serial_port.h"
@@ -108,6 +109,16 @@ intptr_t Open(const std::string& device, int bitsPerSecond, PortProblem* problem
         *problem = PortProblem::kNone;
     }
     return reinterpret_cast<intptr_t>(handle);
+}
+
+// "\\.\COM3" is there when the DOS device COM3 is defined.
+bool Present(const std::string& device) {
+    constexpr std::string_view kDevicePrefix = "\\\\.\\";
+    const std::string name = device.rfind(kDevicePrefix, 0) == 0
+                                 ? device.substr(kDevicePrefix.size())
+                                 : device;
+    char target[MAX_PATH];
+    return QueryDosDeviceA(name.c_str(), target, MAX_PATH) != 0;
 }
 
 void Close(intptr_t handle) {

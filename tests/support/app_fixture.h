@@ -105,6 +105,7 @@ class RecordingPort : public DevicePort {
     uint64_t BytesReceived() const override { return 0; }
     OpenAttempt LastAttempt() const override { return {}; }
     std::vector<std::string> DeviceNames() const override { return {}; }
+    bool DevicePresent(const std::string& /*device*/) const override { return false; }
     int32_t WritePort(const uint8_t* bytes, int32_t n) override;
     bool open = false;
 

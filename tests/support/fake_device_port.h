@@ -42,6 +42,7 @@ class FakeDevicePort : public DevicePort {
     uint64_t BytesReceived() const override { return received_.load(); }
     OpenAttempt LastAttempt() const override;
     std::vector<std::string> DeviceNames() const override;
+    bool DevicePresent(const std::string& /*device*/) const override { return true; }
     // As if n more bytes had come in from the microscope.
     void AddBytesReceived(uint64_t n) { received_ += n; }
 
