@@ -36,7 +36,7 @@ constexpr int kConvexBandHeight = 44;
 constexpr int kSupersampling = 2;
 // Added around a shape's computed extent before it is compared with a band, so that a
 // pixel its edge just touches is never lost by the rounding of the rasteriser.
-constexpr double kBoundsMargin = 2;
+constexpr double kBoundsMargin = 1;
 
 struct Cell {
     double x, y, radius, aspect, angleDeg;
