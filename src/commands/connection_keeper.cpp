@@ -87,8 +87,9 @@ void ConnectionKeeper::ShowDisconnected() {
 }
 
 void ConnectionKeeper::WatchForReturn(Clock::time_point now) {
-    if (port_.IsOpen() && !state_.linkLost.load(std::memory_order_acquire)) {
-        // Connected again, by our quiet search or by the user's click.
+    // Connected again, by our quiet search or by the user's click; once the search has
+    // ended, so that the camera follows the link-start frame.
+    if (port_.IsOpen() && !state_.linkLost.load(std::memory_order_acquire) && thread_.IsIdle()) {
         phase_ = Phase::kWatching;
         if (reconnecting_ && resumeCamera_ && cameraOn_) {
             cameraOn_();

@@ -1,5 +1,8 @@
 // The data thread running, fed by the test thread as the window's poll would feed it.
 
+#include <functional>
+#include <future>
+
 #include "inbound_fixture.h"
 
 namespace dm::test {
@@ -84,6 +87,31 @@ TEST_F(DataThread, StopEndsAPayloadWait) {
     ASSERT_TRUE(WaitUntil([&] { return buffer->Count() == 10; }));
     StopThread();
     EXPECT_EQ(Status(), kTransferTimedOut);
+}
+
+// The command thread waits on the device state's reply signal. A wait that was not rung
+// ends only at its timeout, a minute here: ending well before it means the data thread
+// rang, for a picture's status as for a probe reply.
+TEST_F(DataThread, EveryReportRingsTheCommandThreadsReplyWait) {
+    constexpr auto kLongWait = std::chrono::seconds(60);
+    const auto rungWithin = [&](const std::function<bool()>& reported) {
+        return std::async(std::launch::async, [&, reported] {
+            const auto start = std::chrono::steady_clock::now();
+            state.replies.Wait(kLongWait, reported);
+            return std::chrono::steady_clock::now() - start < kLongWait / 2;
+        });
+    };
+    thread.start();
+    state.collect = true;
+    state.transferStatus = kTransferPending;
+    auto picture = rungWithin([&] { return Status() != kTransferPending; });
+    Feed(PictureFrame(5, Picture(2000, 5)));
+    EXPECT_TRUE(picture.get()) << "the picture's status was not rung";
+
+    auto probe = rungWithin([&] { return state.probeReply.load(); });
+    Feed(kProbeReplyFrame);
+    EXPECT_TRUE(probe.get()) << "the probe reply was not rung";
+    StopThread();
 }
 
 }  // namespace
