@@ -18,6 +18,7 @@
 
 #include "app/directory_dialog.h"
 #include "app/glyph.h"
+#include "app/key_bindings.h"
 #include "app/picture_box.h"
 
 namespace dm {
@@ -104,6 +105,7 @@ void TForm1::BuildWindow() {
     setCentralWidget(client);
 
     BuildControls(client);
+    new KeyBindings(*this, *panel1_);  // a child of the window
     BuildMenus();
     BuildTimers();
     // The window always takes the size of menu bar plus client area: no resizing.

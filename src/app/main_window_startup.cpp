@@ -19,8 +19,10 @@
 #include "app/directory_dialog.h"
 #include "app/glyph.h"
 #include "app/ini_file.h"
+#include "app/key_bindings.h"
 #include "app/picture_box.h"
 #include "app/system_language.h"
+#include "commands/message_numbers.h"
 #include "link/device_port.h"
 #include "link/frame.h"
 
@@ -76,7 +78,7 @@ bool TForm1::FormCreate() {
     directoryDlg_ = std::make_unique<TDirectoryDlg>();  // step 10, never shown
     ApplyButtonSet(ButtonSet::Disconnected);            // step 11
     snapShotBtn_->setEnabled(false);
-    ShowStartupPicture();            // step 12
+    ShowStartupPicture();                  // step 12
     startupFolder_ = QDir::currentPath();  // step 13
     state_.getSnapshotSelector.store(kGetSnapshotSelector, std::memory_order_relaxed);
     DetectSystemLanguage();  // step 14
@@ -194,6 +196,23 @@ void TForm1::ApplyLanguage() {
                  {"SaveAllBtn", 26}, {"DelBtn", 27},      {"DelAllBtn", 28}};
     for (const auto& hint : hints) {
         Button(hint.button)->setToolTip(Message(hint.message));
+    }
+    // The buttons that have a key name it.
+    const struct {
+        const char* button;
+        int message;
+    } keyHints[] = {{"UpBtn", message::kUpHint},
+                    {"LeftBtn", message::kLeftHint},
+                    {"CentralBtn", message::kCentreHint},
+                    {"RightBtn", message::kRightHint},
+                    {"DownBtn", message::kDownHint},
+                    {"ZoomOutBtn", message::kZoomOutHint},
+                    {"LockBtn", message::kLockHint},
+                    {"ZoomInBtn", message::kZoomInHint},
+                    {"SnapShotBtn", message::kSnapshotHint}};
+    for (const auto& hint : keyHints) {
+        const QString button = QString::fromLatin1(hint.button);
+        Button(hint.button)->setToolTip(Message(hint.message).arg(KeyBindings::KeyName(button)));
     }
     RefreshConnectButton();
 }

@@ -29,6 +29,15 @@ constexpr std::array<const char*, kLastAdded - kFirstAdded + 1> kEnglish{
     "To use serial ports, add your user to the dialout group (sudo usermod -aG dialout "
     "$USER), then log out and log in again.",
     "... and %1 more ports.",
+    "Up (%1)",
+    "Left (%1)",
+    "Centre (%1, or Space on the picture)",
+    "Right (%1)",
+    "Down (%1)",
+    "Zoom out (%1)",
+    "Lock (%1)",
+    "Zoom in (%1)",
+    "Snapshot (%1)",
 };
 }  // namespace
 

@@ -40,7 +40,17 @@ inline constexpr int kPortInUse = 47;             // %1: the device
 inline constexpr int kPortSilent = 48;            // %1: the device
 inline constexpr int kPermissionRemedy = 49;      // after the refused ports
 inline constexpr int kMorePorts = 50;             // %1: ports not named
-inline constexpr int kLastAdded = 50;
+// Hints of the pad buttons and Snapshot, %1: the key that presses the button.
+inline constexpr int kUpHint = 51;
+inline constexpr int kLeftHint = 52;
+inline constexpr int kCentreHint = 53;
+inline constexpr int kRightHint = 54;
+inline constexpr int kDownHint = 55;
+inline constexpr int kZoomOutHint = 56;
+inline constexpr int kLockHint = 57;
+inline constexpr int kZoomInHint = 58;
+inline constexpr int kSnapshotHint = 59;
+inline constexpr int kLastAdded = 59;
 
 // The English text of an added message (kFirstAdded..kLastAdded); nullptr otherwise.
 const char* BuiltInEnglishText(int number);
