@@ -45,7 +45,8 @@ for file in "${expected[@]}"; do
 done
 outside=$(cd "$root" && find . -mindepth 1 -maxdepth 1 ! -name usr)
 [ -z "$outside" ] || { echo "package has files outside usr/: $outside" >&2; exit 1; }
-dpkg-deb -I "$deb" | grep -q "Depends:.*libqt6widgets6" || { echo "no computed dependencies" >&2; exit 1; }
+control=$(dpkg-deb -I "$deb")  # whole, before grep: grep -q would cut the pipe short
+grep -q "Depends:.*libqt6widgets6" <<<"$control" || { echo "no computed dependencies" >&2; exit 1; }
 
 installed_ini="$root/usr/share/digital-microscope/System.ini"
 shipped=$(sha256sum "$installed_ini")
@@ -76,6 +77,6 @@ start_and_end
 grep -q "the user's own line" "$user_data/digital-microscope/System.ini" ||
     { echo "the second start replaced the user's System.ini" >&2; exit 1; }
 [ "$(sha256sum "$installed_ini")" = "$shipped" ] || { echo "the installed System.ini changed" >&2; exit 1; }
-"$root/usr/bin/digital-microscope" --version | grep -q "^digital-microscope " ||
-    { echo "--version says nothing" >&2; exit 1; }
+version=$("$root/usr/bin/digital-microscope" --version)
+grep -q "^digital-microscope " <<<"$version" || { echo "--version says nothing" >&2; exit 1; }
 echo "package checks passed: $(basename "$deb")"
