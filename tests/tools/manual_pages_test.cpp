@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -37,12 +36,22 @@ std::string HelpOf(const std::string& program) {
     return text;
 }
 
+bool IsOptionCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || c == '-';
+}
+
+// Every "--name" in the text (name: lower-case letters and dashes).
 std::set<std::string> LongOptions(const std::string& text) {
     std::set<std::string> options;
-    const std::regex option(R"(--([a-z][a-z-]*))");
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), option);
-         it != std::sregex_iterator(); ++it) {
-        options.insert((*it)[1].str());
+    for (std::size_t at = text.find("--"); at != std::string::npos; at = text.find("--", at)) {
+        std::size_t end = at + 2;
+        while (end < text.size() && IsOptionCharacter(text[end])) {
+            ++end;
+        }
+        if (end > at + 2 && text[at + 2] != '-') {
+            options.insert(text.substr(at + 2, end - at - 2));
+        }
+        at = end;
     }
     return options;
 }
@@ -50,9 +59,13 @@ std::set<std::string> LongOptions(const std::string& text) {
 // In roff a dash is written \-; the page's options read as --name once unescaped.
 std::string ManualPage(const std::string& program) {
     std::ifstream file(std::string(DM_SOURCE_TREE) + "/packaging/man/" + program + ".1");
-    std::stringstream text;
-    text << file.rdbuf();
-    return std::regex_replace(text.str(), std::regex(R"(\\-)"), "-");
+    std::stringstream page;
+    page << file.rdbuf();
+    std::string text = page.str();
+    for (std::size_t at = text.find("\\-"); at != std::string::npos; at = text.find("\\-", at)) {
+        text.erase(at, 1);
+    }
+    return text;
 }
 
 TEST(ManualPages, NameEveryOptionOfTheProgramsHelpAndNoOther) {
