@@ -8,8 +8,8 @@
 // disconnected state with the downloaded pictures still viewable and saveable, and tells
 // the user once. While the link stays lost it looks at the port table every
 // kNewPortCheck: a device that was not there at the last look (not listed, or listed but
-// absent) is probed once, by a quiet port search, and if it answers the program is connected again (found box included) and
-// the camera switched back on if it was on.
+// absent) is probed once, by a quiet port search, and if it answers the program is
+// connected again (found box included) and the camera switched back on if it was on.
 //
 // Threads: LinkLost from any thread; everything else on the window thread.
 

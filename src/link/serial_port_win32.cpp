@@ -114,9 +114,8 @@ intptr_t Open(const std::string& device, int bitsPerSecond, PortProblem* problem
 // "\\.\COM3" is there when the DOS device COM3 is defined.
 bool Present(const std::string& device) {
     constexpr std::string_view kDevicePrefix = "\\\\.\\";
-    const std::string name = device.rfind(kDevicePrefix, 0) == 0
-                                 ? device.substr(kDevicePrefix.size())
-                                 : device;
+    const std::string name =
+        device.rfind(kDevicePrefix, 0) == 0 ? device.substr(kDevicePrefix.size()) : device;
     char target[MAX_PATH];
     return QueryDosDeviceA(name.c_str(), target, MAX_PATH) != 0;
 }

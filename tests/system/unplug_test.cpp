@@ -38,10 +38,10 @@ class UnplugTest : public SystemTest {
         EXPECT_FALSE(session->Port().IsOpen());
         EXPECT_TRUE(session->LinkLostState());
         const bool rows = RowCount() > 0;
-        for (const char* name : {"ConnectBtn", "DownloadBtn", "UploadBtn", "SaveBtn", "SaveAllBtn",
-                                 "CameraBtn", "DelBtn", "DelAllBtn", "UpBtn", "LeftBtn",
-                                 "CentralBtn", "RightBtn", "DownBtn", "ZoomOutBtn", "ZoomInBtn",
-                                 "LockBtn", "SnapShotBtn"}) {
+        for (const char* name :
+             {"ConnectBtn", "DownloadBtn", "UploadBtn", "SaveBtn", "SaveAllBtn", "CameraBtn",
+              "DelBtn", "DelAllBtn", "UpBtn", "LeftBtn", "CentralBtn", "RightBtn", "DownBtn",
+              "ZoomOutBtn", "ZoomInBtn", "LockBtn", "SnapShotBtn"}) {
             const std::string button = name;
             const bool expected =
                 button == "ConnectBtn" || (rows && (button == "SaveBtn" || button == "SaveAllBtn"));
@@ -102,9 +102,8 @@ TEST_F(UnplugTest, DuringADownloadWhatArrivedStaysViewableAndSaveableAndNothingI
     const auto held = microscope->Pictures();
     const std::size_t from = FrameCount();
     Click("DownloadBtn");
-    ASSERT_TRUE(WaitForFrame(FrameWithWord(frame::kPictureRequest,
-                                           frame::PictureNumber(held[1].info)),
-                             from));
+    ASSERT_TRUE(WaitForFrame(
+        FrameWithWord(frame::kPictureRequest, frame::PictureNumber(held[1].info)), from));
     microscope->Unplug();
     ASSERT_NO_FATAL_FAILURE(ExpectToldOnceAndDisconnected());
     EXPECT_EQ(BoxesWithMessage(message::kDownloadFinished), 0);
@@ -186,11 +185,11 @@ TEST_F(UnplugTest, NoMicroscopeFoundSaysWhichPortsWereBusyOrSilent) {
     ASSERT_EQ(dialogs.boxes.size(), 1U);
     const QString text = dialogs.boxes[0].text;
     EXPECT_TRUE(text.startsWith(form->Message(message::kNoMicroscope))) << text.toStdString();
-    EXPECT_TRUE(text.contains(form->Message(message::kPortInUse)
-                                  .arg(QString::fromStdString(silentPorts[0]->Path()))))
+    EXPECT_TRUE(text.contains(
+        form->Message(message::kPortInUse).arg(QString::fromStdString(silentPorts[0]->Path()))))
         << text.toStdString();
-    EXPECT_TRUE(text.contains(form->Message(message::kPortSilent)
-                                  .arg(QString::fromStdString(silentPorts[1]->Path()))))
+    EXPECT_TRUE(text.contains(
+        form->Message(message::kPortSilent).arg(QString::fromStdString(silentPorts[1]->Path()))))
         << text.toStdString();
     EXPECT_FALSE(text.contains(form->Message(message::kPermissionRemedy)));
 }
