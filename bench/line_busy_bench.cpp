@@ -30,11 +30,11 @@
 #include "commands/command_codes.h"
 #include "commands/device_commands.h"
 #include "commands/device_control.h"
+#include "fuzz/quiet_window.h"
 #include "inbound/data_proc_thread.h"
 #include "inbound/device_state.h"
 #include "inbound/image_buffer.h"
 #include "inbound/live_frame_sink.h"
-#include "inbound/window_port.h"
 #include "link/frame.h"
 #include "link/port_table.h"
 #include "link/receive_buffer.h"
@@ -53,38 +53,6 @@ constexpr auto kDownloadLimit = 60s;  // six pictures take about ten seconds
 constexpr int kRepetitions = 3;
 constexpr double kPercent = 100;
 constexpr double kLineBytesPerSecond = dm::vm::VirtualMicroscope::kThrottledBytesPerSecond;
-
-// Every box is answered at once (OK, no file) and every control change is ignored.
-class AnsweringWindow : public dm::WindowPort {
-  public:
-    void ShowInfo(const QString&) override {}
-    void ShowError(const QString&) override {}
-    bool AskOkCancel(const QString&) override { return true; }
-    bool AskWarning(const QString&) override { return true; }
-    QString Message(int) const override { return {}; }
-    std::optional<dm::OpenPictureChoice> ChooseUploadPicture() override { return {}; }
-    std::optional<QString> ChooseSnapshotFile(const QString&) override { return {}; }
-    std::optional<QString> ChooseJpegFile(const QString&) override { return {}; }
-    void SetProgress(int) override {}
-    void ApplyButtonSet(dm::ButtonSet) override {}
-    void SetEnabled(dm::Control, bool) override {}
-    void SetConnected(bool) override {}
-    void SetCameraGlyph(const QString&) override {}
-    void ClearRows() override {}
-    void AddRow(const dm::PictureRow&) override {}
-    void RemoveRow(int) override {}
-    void MarkRowNotReceived(int) override {}
-    int SelectedRow() override { return -1; }
-    int RowCount() override { return 0; }
-    void ShowPreview(const QImage&) override {}
-    void RestoreLiveViewGeometry() override {}
-    void SetBrowseViewVisible(bool) override {}
-    void DrawOverlaysOnBrowseView(uint8_t, bool, bool) override {}
-    void ShowEnlargedLiveView(const QImage&, const QRect&) override {}
-    void ShowBrowsePicture(const QImage&) override {}
-    bool ShowRulerChecked() const override { return false; }
-    bool ShowMagnificationChecked() const override { return false; }
-};
 
 class NoLiveView : public dm::LiveFrameSink {
   public:
@@ -156,7 +124,7 @@ std::optional<Figures> DownloadAll() {
     dm::DeviceState state;
     dm::ReceiveBuffer buffer;
     dm::SerialPort port(buffer, [path] { return dm::PortTable({path}); });
-    AnsweringWindow window;
+    dm::fuzz::QuietWindow window;
     NoLiveView live;
     dm::IMAGE_BUFFER pictures;
     dm::IMAGE_BUFFER snapshots;

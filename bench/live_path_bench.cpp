@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/quiet_window.h"
 #include "inbound/data_proc_thread.h"
 #include "inbound/device_state.h"
 #include "inbound/image_buffer.h"
-#include "inbound/window_port.h"
 #include "link/frame.h"
 #include "link/frame_writer.h"
 #include "link/receive_buffer.h"
@@ -31,38 +31,6 @@ namespace {
 constexpr int kFrameCount = 8;
 constexpr int kLiveQuality = 80;
 constexpr uint8_t kZoomCode = 0x2F;
-
-// A window whose check boxes are both on and which ignores everything else.
-class OverlaysOnWindow : public dm::WindowPort {
-  public:
-    void ShowInfo(const QString&) override {}
-    void ShowError(const QString&) override {}
-    bool AskOkCancel(const QString&) override { return false; }
-    bool AskWarning(const QString&) override { return false; }
-    QString Message(int) const override { return {}; }
-    std::optional<dm::OpenPictureChoice> ChooseUploadPicture() override { return {}; }
-    std::optional<QString> ChooseSnapshotFile(const QString&) override { return {}; }
-    std::optional<QString> ChooseJpegFile(const QString&) override { return {}; }
-    void SetProgress(int) override {}
-    void ApplyButtonSet(dm::ButtonSet) override {}
-    void SetEnabled(dm::Control, bool) override {}
-    void SetConnected(bool) override {}
-    void SetCameraGlyph(const QString&) override {}
-    void ClearRows() override {}
-    void AddRow(const dm::PictureRow&) override {}
-    void RemoveRow(int) override {}
-    void MarkRowNotReceived(int) override {}
-    int SelectedRow() override { return -1; }
-    int RowCount() override { return 0; }
-    void ShowPreview(const QImage&) override {}
-    void RestoreLiveViewGeometry() override {}
-    void SetBrowseViewVisible(bool) override {}
-    void DrawOverlaysOnBrowseView(uint8_t, bool, bool) override {}
-    void ShowEnlargedLiveView(const QImage&, const QRect&) override {}
-    void ShowBrowsePicture(const QImage&) override {}
-    bool ShowRulerChecked() const override { return true; }
-    bool ShowMagnificationChecked() const override { return true; }
-};
 
 class NoWriter : public dm::FrameWriter {
   public:
@@ -109,7 +77,8 @@ void BM_LivePath(benchmark::State& state) {
     dm::DeviceState device;
     device.cameraOn = true;
     device.liveView = true;
-    OverlaysOnWindow window;
+    dm::fuzz::QuietWindow window;
+    window.SetOverlaysChecked(true);
     dm::LiveViewSurface surface;
     dm::LiveView live(device, window, surface);
     auto buffer = std::make_unique<dm::ReceiveBuffer>();

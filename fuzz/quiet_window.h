@@ -2,7 +2,9 @@
 // A WindowPort that never blocks and never shows anything: every question is answered
 // at once with the negative answer (Cancel, no file), as the window does once it is gone.
 // It only counts the error boxes asked for. Used by the fuzz target and its corpus test,
-// on one thread.
+// and by the benchmarks, whose workers may call it from their own threads.
+
+#include <atomic>
 
 #include "inbound/window_port.h"
 
@@ -50,7 +52,7 @@ class QuietWindow : public WindowPort {
 
   private:
     bool overlaysChecked_ = false;
-    int errorsShown_ = 0;
+    std::atomic<int> errorsShown_{0};
 };
 
 }  // namespace dm::fuzz
