@@ -14,6 +14,7 @@
 
 #include "app/termination_signals.h"
 #include "link/frame.h"
+#include "support/built_program.h"
 #include "system/system_fixture.h"
 
 namespace dm::test {
@@ -46,23 +47,12 @@ TEST_F(EndingSignalsTest, SigtermDuringADownloadSendsTheDisconnectFrameAndLeaves
     EXPECT_TRUE(QDir(ScratchRoot()).exists());
 }
 
-std::string ProgramPath() {
-    const char* binaryDir = std::getenv("DM_BINARY_DIR");
-    if (binaryDir != nullptr && binaryDir[0] != '\0') {
-        return std::string(binaryDir) + "/digital-microscope";
-    }
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string()
-                 : (self.parent_path().parent_path() / "digital-microscope").string();
-}
-
 // Started with a copy of the data files as its working folder and a home of its own;
 // killed and reaped in any case.
 class ProgramProcess {
   public:
     ProgramProcess(const QString& startFolder, const QString& home) {
-        const std::string program = ProgramPath();
+        const std::string program = BuiltProgram("digital-microscope");
         pid_ = ::fork();
         if (pid_ == 0) {
             ::setenv("HOME", home.toLocal8Bit().constData(), 1);

@@ -16,6 +16,7 @@
 #include "link/frame.h"
 #include "link/port_table.h"
 #include "pty_client.h"
+#include "support/built_program.h"
 
 namespace dm::vm::testing {
 namespace {
@@ -24,18 +25,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr char kPathPrefix[] = "virtual-microscope: ";
-
-// In the build directory; the test programs live one level below it.
-std::string ExecutablePath() {
-    const char* binaryDir = std::getenv("DM_BINARY_DIR");
-    if (binaryDir != nullptr && binaryDir[0] != '\0') {
-        return std::string(binaryDir) + "/virtual-microscope";
-    }
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string()
-                 : (self.parent_path().parent_path() / "virtual-microscope").string();
-}
 
 // A child process with its stdout on a pipe; killed and reaped at the end in any case.
 class Child {
@@ -112,7 +101,7 @@ class Child {
 };
 
 TEST(VirtualMicroscopeExecutable, PrintsItsPathAnswersAProbeAndCleansUpOnSigterm) {
-    const std::string program = ExecutablePath();
+    const std::string program = test::BuiltProgram("virtual-microscope");
     ASSERT_FALSE(program.empty()) << "neither DM_BINARY_DIR nor /proc/self/exe";
     ASSERT_TRUE(std::filesystem::exists(program)) << program;
     Child child(program);

@@ -3,28 +3,18 @@
 
 #include <array>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
 
+#include "support/built_program.h"
+
 namespace dm {
 namespace {
 
-std::string BuildFolder() {
-    const char* binaryDir = std::getenv("DM_BINARY_DIR");
-    if (binaryDir != nullptr && binaryDir[0] != '\0') {
-        return binaryDir;
-    }
-    std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::string() : self.parent_path().parent_path().string();
-}
-
 std::string HelpOf(const std::string& program) {
-    const std::string command = BuildFolder() + "/" + program + " --help 2>&1";
+    const std::string command = test::BuiltProgram(program) + " --help 2>&1";
     std::string text;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
         std::array<char, 4096> chunk{};
