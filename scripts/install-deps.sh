@@ -4,11 +4,11 @@
 set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-qpa-plugins libturbojpeg0-dev libsimpleini-dev
+    qt6-base-dev qt6-qpa-plugins libturbojpeg0-dev libsimpleini-dev libexiv2-dev libcli11-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     fonts-liberation fonts-dejavu-core fonts-noto-cjk
     xvfb xauth
-    dpkg-dev file desktop-file-utils appstream
+    dpkg-dev file desktop-file-utils appstream exiv2
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -25,6 +25,7 @@ void IMAGE_BUFFER::AppendPicture(uint32_t info, const uint8_t* bytes, int32_t n)
     // The record is complete (info and every byte) before it becomes reachable.
     auto record = std::make_unique<Record>();
     record->info = info;
+    record->receivedAt = QDateTime::currentDateTime();
     // A record without bytes (a picture that did not arrive) still holds a non-null empty
     // stream, so StreamAt tells it apart from an index with no record (a null array).
     const bool hasBytes = bytes != nullptr && n > 0;
@@ -95,6 +96,12 @@ QByteArray IMAGE_BUFFER::StreamAt(int32_t index) const {
     std::lock_guard guard(lock_);
     const Record* record = Walk(index);
     return record != nullptr ? record->stream : QByteArray();
+}
+
+QDateTime IMAGE_BUFFER::ReceivedAt(int32_t index) const {
+    std::lock_guard guard(lock_);
+    const Record* record = Walk(index);
+    return record != nullptr ? record->receivedAt : QDateTime();
 }
 
 int32_t IMAGE_BUFFER::Count() const {

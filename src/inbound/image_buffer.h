@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include <QByteArray>
+#include <QDateTime>
 
 namespace dm {
 
@@ -30,12 +31,15 @@ class IMAGE_BUFFER {
     void Clear();
     uint32_t InfoAt(int32_t index) const;
     QByteArray StreamAt(int32_t index) const;
+    // When the record was appended (local time); invalid where there is no record.
+    QDateTime ReceivedAt(int32_t index) const;
     int32_t Count() const;
 
   private:
     struct Record {
         uint32_t info = 0;
         QByteArray stream;
+        QDateTime receivedAt;
         std::unique_ptr<Record> next;
     };
     const Record* Walk(int32_t index) const;

@@ -24,8 +24,6 @@ const QPoint kMagnificationOrigin{260, 0};
 const QPoint kRulerLabelOrigin{250, 220};
 
 constexpr int kRulerBaseY = 230;
-constexpr int kRulerStartX = 40;
-constexpr int kRulerEndX = 225;
 constexpr int kMinorTickTopY = 220;
 constexpr int kMajorTickTopY = 215;
 constexpr float kRulerLimitX = 240.0F;

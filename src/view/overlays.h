@@ -23,6 +23,12 @@ inline const QColor kMagnificationColor{0, 0, 255};
 inline const QColor kRulerLabelColor{0, 128, 0};
 inline const QColor kRulerLineColor{255, 0, 0};
 
+// The ruler's base line on a 320 x 240 picture: from x = 40 up to, not including, 225.
+// Its length covers the zoom code's ruler length (RulerLengthMm).
+inline constexpr int kRulerStartX = 40;
+inline constexpr int kRulerEndX = 225;
+inline constexpr int kRulerBaseLength = kRulerEndX - kRulerStartX;
+
 // "25X", "108X".
 QString MagnificationLabel(uint8_t magnification);
 // The ruler's length with two decimals in the user's locale and "mm" ("3.20mm", "3,20mm");

@@ -85,7 +85,7 @@ void PictureBrowser::SaveBtnClick() {
     if (!path) {
         return;
     }
-    if (const auto error = SaveAsJpeg(info, *path, kSingleSaveJpegQuality)) {
+    if (const auto error = SaveAsJpeg(row, *path, kSingleSaveJpegQuality)) {
         window_.ShowError(*error);
     }
 }
@@ -130,18 +130,20 @@ PictureBrowser::SaveResult PictureBrowser::SaveOneOfAll(int row, const QString& 
     const uint32_t info = pictures_.InfoAt(row);
     // One summary tells of every failure, rather than a box for each picture.
     const auto error =
-        SaveAsJpeg(info, QDir(folder).filePath(DefaultJpegFileName(info)), kDefaultJpegQuality);
+        SaveAsJpeg(row, QDir(folder).filePath(DefaultJpegFileName(info)), kDefaultJpegQuality);
     return error ? SaveResult::Failed : SaveResult::Saved;
 }
 
-std::optional<QString> PictureBrowser::SaveAsJpeg(uint32_t info, const QString& path,
-                                                  int quality) const {
+std::optional<QString> PictureBrowser::SaveAsJpeg(int row, const QString& path, int quality) const {
+    const uint32_t info = pictures_.InfoAt(row);
     const QString scratch = ScratchPicturePath(downloadsFolder_, info);
     const QImage picture = LoadScratchPicture(scratch);
     if (picture.isNull()) {
         return window_.Message(message::kPictureUnreadable).arg(scratch);
     }
-    if (!SaveJpegFile(picture, path, quality)) {
+    // The microscope does not say when it took a picture: the file says when it arrived.
+    const PictureFacts facts{frame::ZoomCode(info), pictures_.ReceivedAt(row)};
+    if (!SaveJpegFile(picture, path, quality, facts)) {
         return window_.Message(message::kPictureNotSaved).arg(path);
     }
     return std::nullopt;

@@ -45,7 +45,7 @@ class PictureBrowser {
     void ShowPictureWithOverlays(const QString& scratchPath);
     // Loads the scratch picture of info and writes it as JPEG. Returns the error text when
     // it could not be read or written, nothing when it was saved.
-    std::optional<QString> SaveAsJpeg(uint32_t info, const QString& path, int quality) const;
+    std::optional<QString> SaveAsJpeg(int row, const QString& path, int quality) const;
     SaveResult SaveOneOfAll(int row, const QString& folder) const;
 
     DeviceState& state_;

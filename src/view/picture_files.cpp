@@ -16,13 +16,23 @@ namespace {
 constexpr int kDefaultNameDigits = 8;
 const QString kScratchPattern = QStringLiteral("*.bmp");
 
-// The picture in a format Qt writes itself ("bmp", "png"); false on any failure.
-bool SaveQtFormatFile(const QImage& picture, const QString& path, const char* format) {
+// The picture in a format Qt writes itself ("bmp", "png"), with the scale of the facts
+// as its pixel density; false on any failure.
+bool SaveQtFormatFile(const QImage& picture, const QString& path, const char* format,
+                      const PictureFacts& facts) {
+    QImage stamped = picture;
+    StampDensity(stamped, facts);
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
-    return writer.write(picture) && WriteFileWhole(path, bytes);
+    if (!writer.write(stamped)) {
+        return false;
+    }
+    if (!HasScale(facts, picture.width())) {
+        ForgetPixelDensity(bytes);
+    }
+    return WriteFileWhole(path, bytes);
 }
 }  // namespace
 
@@ -38,7 +48,7 @@ QString DefaultJpegFileName(uint32_t info) {
 
 bool SaveScratchPicture(const QImage& picture, const QString& path) {
     // 24 bits per pixel, uncompressed.
-    return SaveQtFormatFile(picture.convertToFormat(QImage::Format_RGB888), path, "bmp");
+    return SaveQtFormatFile(picture.convertToFormat(QImage::Format_RGB888), path, "bmp", {});
 }
 
 QImage LoadScratchPicture(const QString& path) {
@@ -69,20 +79,22 @@ bool WriteFileWhole(const QString& path, const QByteArray& bytes) {
     return file.commit();
 }
 
-bool SaveJpegFile(const QImage& picture, const QString& path, int quality) {
+bool SaveJpegFile(const QImage& picture, const QString& path, int quality,
+                  const PictureFacts& facts) {
     const QByteArray jpeg = EncodeJpegStream(picture, quality);
-    return !jpeg.isEmpty() && WriteFileWhole(path, jpeg);
+    return !jpeg.isEmpty() && WriteFileWhole(path, StampJpeg(jpeg, facts));
 }
 
-bool SavePictureFile(const QImage& picture, const QString& path, int jpegQuality) {
+bool SavePictureFile(const QImage& picture, const QString& path, int jpegQuality,
+                     const PictureFacts& facts) {
     const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QStringLiteral("bmp")) {
-        return SaveScratchPicture(picture, path);  // the same 24-bit BMP
+    if (suffix != QStringLiteral("bmp") && suffix != QStringLiteral("png")) {
+        return SaveJpegFile(picture, path, jpegQuality, facts);
     }
-    if (suffix == QStringLiteral("png")) {
-        return SaveQtFormatFile(picture, path, "png");
+    if (suffix == QStringLiteral("bmp")) {  // the same 24-bit BMP as a scratch picture
+        return SaveQtFormatFile(picture.convertToFormat(QImage::Format_RGB888), path, "bmp", facts);
     }
-    return SaveJpegFile(picture, path, jpegQuality);
+    return SaveQtFormatFile(picture, path, "png", facts);
 }
 
 }  // namespace dm

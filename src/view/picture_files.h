@@ -13,6 +13,8 @@
 #include <QImage>
 #include <QString>
 
+#include "view/picture_stamp.h"
+
 namespace dm {
 
 // number := bits 0-23 of info.
@@ -29,10 +31,14 @@ bool EmptyScratchFolder(const QString& folder);
 // Writes the bytes as the whole file, replacing an existing one; false on any failure,
 // with no file (or the old file untouched) left behind.
 bool WriteFileWhole(const QString& path, const QByteArray& bytes);
-// Encodes the picture as JPEG with the quality and writes it whole.
-bool SaveJpegFile(const QImage& picture, const QString& path, int quality);
+// Encodes the picture as JPEG with the quality, stamps the facts into it and writes it
+// whole.
+bool SaveJpegFile(const QImage& picture, const QString& path, int quality,
+                  const PictureFacts& facts);
 // Writes the picture whole in the format its file name ends with: ".bmp" a BMP, ".png" a
-// PNG (either case), anything else a JPEG of the quality.
-bool SavePictureFile(const QImage& picture, const QString& path, int jpegQuality);
+// PNG (either case), anything else a JPEG of the quality. A BMP or PNG carries the scale
+// of the facts as its pixel density, a JPEG all of them.
+bool SavePictureFile(const QImage& picture, const QString& path, int jpegQuality,
+                     const PictureFacts& facts);
 
 }  // namespace dm

@@ -1,5 +1,6 @@
 #include "view/snapshot_finisher.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <utility>
@@ -117,7 +118,8 @@ void SnapshotFinisher::SaveSnapshot(const QString& chosenPath) {
     }
     const QString scratch = ScratchPicturePath(zoom_.ScratchFolder(), info);
     const QImage picture = LoadScratchPicture(scratch);
-    if (picture.isNull() || !SavePictureFile(picture, path, kDefaultJpegQuality)) {
+    const PictureFacts facts{frame::ZoomCode(info), QDateTime::currentDateTime()};
+    if (picture.isNull() || !SavePictureFile(picture, path, kDefaultJpegQuality, facts)) {
         window_.ShowError(window_.Message(message::kPictureNotSaved).arg(path));
     }
     QFile::remove(scratch);

@@ -136,7 +136,7 @@ TEST_F(UploadTest, FileOfTheKindTheFilterDoesNotNameIsStillSent) {
     const QString bitmap = scratch_.filePath("typed.bmp");
     ASSERT_TRUE(Solid(320, 240, Qt::white).save(bitmap, "BMP"));
     const QString jpeg = scratch_.filePath("typed.jpg");
-    ASSERT_TRUE(SaveJpegFile(Solid(320, 240, Qt::white), jpeg, kDefaultJpegQuality));
+    ASSERT_TRUE(SaveJpegFile(Solid(320, 240, Qt::white), jpeg, kDefaultJpegQuality, {}));
     window_.QueueUploadChoice(OpenPictureChoice{bitmap, 1});  // JPEG filter, BMP file
     Run(command::kUpload, 60s);
     window_.QueueUploadChoice(OpenPictureChoice{jpeg, 2});  // bitmap filter, JPEG file

@@ -9,6 +9,7 @@
 #include "app/picture_box.h"
 #include "commands/message_numbers.h"
 #include "link/frame.h"
+#include "support/exif_reader.h"
 #include "system/system_fixture.h"
 #include "view/jpeg_codec.h"
 #include "view/picture_files.h"
@@ -150,7 +151,8 @@ TEST_F(ScratchPicturesTest, ASnapshotLeavesTheDownloadedPictureOfItsNumberAlone)
     const QString saved = QDir(OutputFolder()).filePath(QStringLiteral("row.jpg"));
     dialogs.QueueFile({saved, 1});
     Click("SaveBtn");
-    EXPECT_EQ(ReadFile(saved), EncodeJpegStream(expected, kSingleSaveJpegQuality));
+    EXPECT_EQ(test::CompressedPart(ReadFile(saved)),
+              test::CompressedPart(EncodeJpegStream(expected, kSingleSaveJpegQuality)));
     for (const BoxRequest& box : dialogs.boxes) {
         EXPECT_NE(box.icon, BoxIcon::Error) << box.text.toStdString();
     }

@@ -8,6 +8,7 @@
 
 #include "commands/message_numbers.h"
 #include "link/frame.h"
+#include "support/exif_reader.h"
 #include "support/recording_window.h"
 #include "view/jpeg_codec.h"
 #include "view/overlays.h"
@@ -129,8 +130,8 @@ TEST_F(PictureBrowserTest, SaveWritesTheSelectedPictureAtQuality60UnderItsNumber
     window.QueueSaveFile(path);
     browser.SaveBtnClick();
     EXPECT_EQ(window.Calls(), std::vector<std::string>{"ChooseJpegFile 00000003.jpg"});
-    EXPECT_EQ(Read(path), ScratchAsJpeg(3, 60));
-    EXPECT_NE(Read(path), ScratchAsJpeg(3, 90));
+    EXPECT_EQ(test::CompressedPart(Read(path)), test::CompressedPart(ScratchAsJpeg(3, 60)));
+    EXPECT_NE(test::CompressedPart(Read(path)), test::CompressedPart(ScratchAsJpeg(3, 90)));
 }
 
 TEST_F(PictureBrowserTest, ACancelledSaveWritesNothing) {
@@ -149,7 +150,8 @@ TEST_F(PictureBrowserTest, SaveAllIgnoresTheTypedNameAndWritesEveryPictureAtQual
     EXPECT_EQ(QDir(saveDir.path()).entryList(QDir::Files),
               (QStringList{"00000001.jpg", "00000003.jpg", "00000005.jpg"}));
     for (uint32_t number : {1U, 3U, 5U}) {
-        EXPECT_EQ(Read(saveDir.filePath(DefaultJpegFileName(number))), ScratchAsJpeg(number, 90));
+        EXPECT_EQ(test::CompressedPart(Read(saveDir.filePath(DefaultJpegFileName(number)))),
+                  test::CompressedPart(ScratchAsJpeg(number, 90)));
     }
 }
 
@@ -189,7 +191,8 @@ TEST_F(PictureBrowserTest, SaveAllGoesOnPastAFailedWriteAndCountsEveryOutcome) {
                                                         "ShowInfo 2 saved 1 skipped 1 failed"}));
     EXPECT_EQ(QDir(saveDir.path()).entryList(QDir::Files),
               (QStringList{"00000001.jpg", "00000005.jpg"}));
-    EXPECT_EQ(Read(saveDir.filePath(DefaultJpegFileName(5))), ScratchAsJpeg(5, 90));
+    EXPECT_EQ(test::CompressedPart(Read(saveDir.filePath(DefaultJpegFileName(5)))),
+              test::CompressedPart(ScratchAsJpeg(5, 90)));
 }
 
 TEST_F(PictureBrowserTest, SaveAllCountsAListedRowWithoutARecordAsSkipped) {

@@ -1,0 +1,155 @@
+#include "view/picture_stamp.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <mutex>
+#include <string>
+
+// exiv2 0.27's headers still hand out std::auto_ptr.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <exiv2/exiv2.hpp>
+#pragma GCC diagnostic pop
+
+#include "view/picture_scale.h"
+
+namespace dm {
+
+namespace {
+
+constexpr double kMillimetresPerCentimetre = 10.0;
+constexpr double kMillimetresPerMetre = 1000.0;
+constexpr int32_t kResolutionDenominator = 1000;  // three decimals of pixels per centimetre
+constexpr uint16_t kResolutionUnitCentimetre = 3;
+const char* const kExifTimeFormat = "yyyy:MM:dd HH:mm:ss";
+
+// PNG: signature, then chunks of a 4-byte big-endian length, a 4-byte type, the data and
+// a 4-byte CRC. BMP: the info header's two 32-bit pixels-per-metre fields.
+const QByteArray kPngSignature("\x89PNG\r\n\x1a\n", 8);
+const QByteArray kPngDensityChunk("pHYs");
+constexpr qsizetype kPngChunkFrame = 12;  // length, type and CRC
+const QByteArray kBmpSignature("BM");
+constexpr qsizetype kBmpDensityOffset = 38;
+constexpr qsizetype kBmpDensityEnd = 46;
+
+uint32_t BigEndian32(const QByteArray& bytes, qsizetype at) {
+    uint32_t value = 0;
+    for (qsizetype i = 0; i < 4; ++i) {
+        value = (value << 8U) | static_cast<uint8_t>(bytes[at + i]);
+    }
+    return value;
+}
+
+void DropPngChunk(QByteArray& png, const QByteArray& type) {
+    qsizetype at = kPngSignature.size();
+    while (at + kPngChunkFrame <= png.size()) {
+        const qsizetype chunkSize = kPngChunkFrame + BigEndian32(png, at);
+        if (png.mid(at + 4, 4) == type) {
+            png.remove(at, chunkSize);
+            return;
+        }
+        at += chunkSize;
+    }
+}
+
+std::mutex& Exiv2Lock() {
+    static std::mutex lock;
+    return lock;
+}
+
+// exiv2's XMP toolkit must be set up once before any use, and its warnings belong to
+// exiv2's own tools, not to our users' terminals.
+void PrepareExiv2() {
+    static std::once_flag prepared;
+    std::call_once(prepared, [] {
+        Exiv2::XmpParser::initialize();
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+    });
+}
+
+std::string SoftwareName() {
+    return std::string("Digital Microscope ") + DM_VERSION;
+}
+
+void WriteScale(Exiv2::ExifData& exif, const PictureFacts& facts, int width) {
+    if (!facts.zoomCode) {
+        return;
+    }
+    const QString description = ScaleDescription(*facts.zoomCode, width);
+    if (!description.isEmpty()) {
+        exif["Exif.Image.ImageDescription"] = description.toStdString();
+    }
+    const std::optional<double> perMm = PixelsPerMillimetre(*facts.zoomCode, width);
+    if (!perMm) {
+        return;
+    }
+    const auto perCm = static_cast<int32_t>(
+        std::lround(*perMm * kMillimetresPerCentimetre * kResolutionDenominator));
+    const Exiv2::URational resolution(static_cast<uint32_t>(perCm), kResolutionDenominator);
+    exif["Exif.Image.XResolution"] = resolution;
+    exif["Exif.Image.YResolution"] = resolution;
+    exif["Exif.Image.ResolutionUnit"] = kResolutionUnitCentimetre;
+}
+
+Exiv2::ExifData MakeExif(const PictureFacts& facts, int width) {
+    Exiv2::ExifData exif;
+    WriteScale(exif, facts, width);
+    if (facts.taken.isValid()) {
+        exif["Exif.Photo.DateTimeOriginal"] =
+            facts.taken.toString(QString::fromLatin1(kExifTimeFormat)).toStdString();
+    }
+    exif["Exif.Image.Software"] = SoftwareName();
+    return exif;
+}
+
+}  // namespace
+
+QByteArray StampJpeg(const QByteArray& jpeg, const PictureFacts& facts) {
+    std::lock_guard guard(Exiv2Lock());
+    PrepareExiv2();
+    try {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(jpeg.data()),
+                                               static_cast<long>(jpeg.size()));
+#pragma GCC diagnostic pop
+        if (image.get() == nullptr || image->imageType() != Exiv2::ImageType::jpeg) {
+            return jpeg;
+        }
+        image->readMetadata();
+        image->setExifData(MakeExif(facts, image->pixelWidth()));
+        image->writeMetadata();
+        Exiv2::BasicIo& io = image->io();
+        io.seek(0, Exiv2::BasicIo::beg);
+        const Exiv2::DataBuf stamped = io.read(static_cast<long>(io.size()));
+        return QByteArray(reinterpret_cast<const char*>(stamped.pData_),
+                          static_cast<qsizetype>(stamped.size_));
+    } catch (const std::exception&) {
+        return jpeg;
+    }
+}
+
+bool HasScale(const PictureFacts& facts, int pictureWidth) {
+    return facts.zoomCode && PixelsPerMillimetre(*facts.zoomCode, pictureWidth).has_value();
+}
+
+void StampDensity(QImage& picture, const PictureFacts& facts) {
+    if (!HasScale(facts, picture.width())) {
+        return;
+    }
+    const double perMm = *PixelsPerMillimetre(*facts.zoomCode, picture.width());
+    const int perMetre = static_cast<int>(std::lround(perMm * kMillimetresPerMetre));
+    picture.setDotsPerMeterX(perMetre);
+    picture.setDotsPerMeterY(perMetre);
+}
+
+void ForgetPixelDensity(QByteArray& file) {
+    if (file.startsWith(kPngSignature)) {
+        DropPngChunk(file, kPngDensityChunk);
+    } else if (file.startsWith(kBmpSignature) && file.size() >= kBmpDensityEnd) {
+        std::fill(file.begin() + kBmpDensityOffset, file.begin() + kBmpDensityEnd, '\0');
+    }
+}
+
+}  // namespace dm
