@@ -19,7 +19,8 @@ inline constexpr uint16_t kCameraOn = frame::HeaderWord(frame::kCameraOn);      
 // Not in the command table: storing it ends a running camera-on command.
 inline constexpr uint16_t kCameraOffSignal = frame::HeaderWord(frame::kCameraOff);  // 0x2AF8
 inline constexpr uint16_t kPortSearch = 0xFFE1;
-inline constexpr uint16_t kKey1 = 0xFFE2;  // Key1..Key8 are 0xFFE2..0xFFE9
+inline constexpr uint16_t kKey1 = 0xFFE2;        // Key1..Key8 are 0xFFE2..0xFFE9
+inline constexpr uint16_t kPortSurvey = 0xFFEA;  // the command line's port list
 
 constexpr uint16_t KeyCode(int key) {
     return static_cast<uint16_t>(kKey1 + key - 1);

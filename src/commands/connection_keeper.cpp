@@ -20,13 +20,18 @@ ConnectionKeeper::ConnectionKeeper(DeviceState& state, DevicePort& port, TCmdPro
       cameraOn_(std::move(cameraOn)) {}
 
 // The payload wait of the data thread and every reply wait end at once.
-void ConnectionKeeper::LinkLost() {
-    if (!state_.connected.exchange(false, std::memory_order_acq_rel)) {
-        return;
+bool MarkLinkLost(DeviceState& state) {
+    if (!state.connected.exchange(false, std::memory_order_acq_rel)) {
+        return false;
     }
-    state_.linkLost.store(true, std::memory_order_release);
-    state_.abandonReply.store(true, std::memory_order_release);
-    state_.replies.Ring();
+    state.linkLost.store(true, std::memory_order_release);
+    state.abandonReply.store(true, std::memory_order_release);
+    state.replies.Ring();
+    return true;
+}
+
+void ConnectionKeeper::LinkLost() {
+    MarkLinkLost(state_);
 }
 
 void ConnectionKeeper::Tick(Clock::time_point now) {

@@ -26,6 +26,11 @@
 
 namespace dm {
 
+// The loss of a connected microscope, as every waiting command must see it: the link-lost
+// flag set, the reply in progress abandoned and the reply waits woken. False (and nothing
+// done) when it was not connected: a port the user closed is no loss. Any thread.
+bool MarkLinkLost(DeviceState& state);
+
 class ConnectionKeeper {
   public:
     using Clock = std::chrono::steady_clock;

@@ -34,6 +34,7 @@ void DeviceCommands::Register(TCmdProcThread& thread) {
     thread.SetCommand(command::kSnapshot, [this] { Snapshot(); });
     thread.SetCommand(command::kCameraOn, [this] { CameraOn(); });
     thread.SetCommand(command::kPortSearch, [this] { PortSearch(); });
+    thread.SetCommand(command::kPortSurvey, [this] { SurveyPorts(); });
     for (int key = 1; key <= frame::kKeyCount; ++key) {
         thread.SetCommand(command::KeyCode(key), [this, key] { SendKey(key); });
     }

@@ -24,6 +24,13 @@
 
 namespace dm {
 
+// What a probe found on one port of the port table.
+struct PortFinding {
+    std::string device;
+    PortProblem problem = PortProblem::kNoDevice;  // kNone: it opened
+    bool answered = false;                         // a microscope answered the probe
+};
+
 class DeviceCommands {
   public:
     using DateSource = std::function<QDate()>;
@@ -49,6 +56,9 @@ class DeviceCommands {
     void CameraOn();        // 0x29F8
     void PortSearch();      // 0xFFE1
     void SendKey(int key);  // 0xFFE2..0xFFE9, key 1..8
+    // Probes every port of the port table, as the port search would, and closes each
+    // again; the findings are kept for PortSurvey. The command line's "ports".
+    void SurveyPorts();  // 0xFFEA
 
     // The sending half of the upload: header, memory-full check and paced data. Sends
     // nothing unless 0 < size < 65535. Reports a failed write and stops there. Command
@@ -67,6 +77,15 @@ class DeviceCommands {
 
     // The scratch picture of a picture number, as the digital zoom conversion writes it.
     QString ScratchPicturePath(uint32_t pictureNumber) const;
+
+    // What the last SurveyPorts found, in port-number order. Any thread once it ended.
+    std::vector<PortFinding> PortSurvey() const;
+
+    // Which pictures the next downloads fetch, by picture number: none given (the
+    // default) fetches all; the others' records stay empty, as for pictures that did not
+    // arrive, so rows and records stay aligned. An empty list fetches only the directory.
+    // Before the request.
+    void SetDownloadSelection(std::optional<std::vector<uint32_t>> numbers);
 
     // Makes the next port search a quiet reconnect: it probes only these devices (by name)
     // and says nothing when none answers. Window thread.
@@ -89,6 +108,9 @@ class DeviceCommands {
     void DeleteScratchPicture(uint32_t info) const;
     std::optional<QByteArray> PrepareUploadStream();
     bool TryPort(uint8_t portNumber);
+    // Opens the port and probes it; the port stays open only when a microscope answered.
+    bool ProbePort(uint8_t portNumber);
+    bool Wanted(const std::optional<std::vector<uint32_t>>& selection, uint32_t number) const;
     void Reconnect(const std::vector<std::string>& candidates);
     void StartLink();
     QString SearchReport(const std::vector<OpenAttempt>& unanswered) const;
@@ -103,6 +125,9 @@ class DeviceCommands {
     std::vector<QString> snapshotNames_;  // command thread only
     std::mutex candidatesLock_;
     std::optional<std::vector<std::string>> reconnectCandidates_;  // under candidatesLock_
+    mutable std::mutex findingsLock_;
+    std::vector<PortFinding> portFindings_;                   // under findingsLock_
+    std::optional<std::vector<uint32_t>> downloadSelection_;  // under findingsLock_
 };
 
 }  // namespace dm

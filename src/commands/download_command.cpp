@@ -1,4 +1,5 @@
 // Download all: the directory, one list row per entry, then every picture in turn.
+#include <algorithm>
 #include <array>
 
 #include "commands/command_timing.h"
@@ -95,7 +96,23 @@ void DeviceCommands::KeepRowFilled(int row, const frame::DirectoryEntry& entry) 
     }
 }
 
+void DeviceCommands::SetDownloadSelection(std::optional<std::vector<uint32_t>> numbers) {
+    std::lock_guard lock(findingsLock_);
+    downloadSelection_ = std::move(numbers);
+}
+
+bool DeviceCommands::Wanted(const std::optional<std::vector<uint32_t>>& selection,
+                            uint32_t number) const {
+    return !selection ||
+           std::find(selection->begin(), selection->end(), number) != selection->end();
+}
+
 void DeviceCommands::FetchPictures() {
+    std::optional<std::vector<uint32_t>> selection;
+    {
+        std::lock_guard lock(findingsLock_);
+        selection = downloadSelection_;
+    }
     pictures_.Clear();
     // Scratch pictures of an earlier download must never stand in for this one's.
     EmptyScratchFolder(scratchFolder_);
@@ -108,6 +125,10 @@ void DeviceCommands::FetchPictures() {
     for (int i = 0; i < count && !thread_.StopRequested() && !LinkLost(); ++i) {
         const frame::DirectoryEntry entry = state_.directory.Entry(i);
         const uint32_t number = frame::PictureNumber(entry.info);
+        if (!Wanted(selection, number)) {
+            pictures_.AppendPicture(entry.info, kNoBytes.data(), 0);
+            continue;
+        }
         state_.pictureClaim.store(number, std::memory_order_release);
         state_.transferStatus.store(kTransferPending, std::memory_order_release);
         WriteFrameWithWord(frame::kPictureRequest, number);

@@ -89,6 +89,25 @@ void DeviceCommands::Reconnect(const std::vector<std::string>& candidates) {
     }
 }
 
+void DeviceCommands::SurveyPorts() {
+    std::vector<PortFinding> findings;
+    const std::size_t count = std::min<std::size_t>(port_.DeviceNames().size(), timing::kPortCount);
+    for (std::size_t n = 0; n < count && !thread_.StopRequested(); ++n) {
+        const bool answered = ProbePort(static_cast<uint8_t>(n));
+        const OpenAttempt attempt = port_.LastAttempt();
+        findings.push_back({attempt.device, attempt.problem, answered});
+        // A probe starts no link: the port closes again without a word.
+        port_.ClosePort();
+    }
+    std::lock_guard lock(findingsLock_);
+    portFindings_ = std::move(findings);
+}
+
+std::vector<PortFinding> DeviceCommands::PortSurvey() const {
+    std::lock_guard lock(findingsLock_);
+    return portFindings_;
+}
+
 // Only once the user has closed the box: the microscope starts talking after it.
 void DeviceCommands::StartLink() {
     WriteFrame(frame::kLinkStart);
@@ -119,8 +138,7 @@ QString DeviceCommands::SearchReport(const std::vector<OpenAttempt>& unanswered)
     return report;
 }
 
-// Opens the port and probes it; the port stays open only when a microscope answered.
-bool DeviceCommands::TryPort(uint8_t portNumber) {
+bool DeviceCommands::ProbePort(uint8_t portNumber) {
     if (!port_.OpenPort(portNumber, timing::kSearchBaudIndex)) {
         return false;
     }
@@ -130,6 +148,14 @@ bool DeviceCommands::TryPort(uint8_t portNumber) {
                          [this] { return state_.probeReply.load(std::memory_order_acquire); });
     if (!state_.probeReply.load(std::memory_order_acquire) || !port_.IsOpen()) {
         port_.ClosePort();
+        return false;
+    }
+    return true;
+}
+
+// The port stays open only when a microscope answered; the user is told it was found.
+bool DeviceCommands::TryPort(uint8_t portNumber) {
+    if (!ProbePort(portNumber)) {
         return false;
     }
     state_.linkLost.store(false, std::memory_order_release);

@@ -28,6 +28,12 @@ QRect DigitalZoomGeometry(uint8_t zoomStep) {
     return {(kPanelWidth - width) / 2, (kPanelHeight - height) / 2, width, height};
 }
 
+QImage ZoomedPicture(const QImage& canvas, uint8_t zoomStep) {
+    const QRect geometry = DigitalZoomGeometry(zoomStep);
+    const QImage enlarged = AreaResample(canvas, geometry.size());
+    return enlarged.copy(QRect(-geometry.left(), -geometry.top(), kPanelWidth, kPanelHeight));
+}
+
 DigitalZoom::DigitalZoom(LiveViewSurface& surface, WindowPort& window, QString scratchFolder)
     : surface_(surface), window_(window), scratchFolder_(std::move(scratchFolder)) {}
 
@@ -37,10 +43,9 @@ DigitalZoomResult DigitalZoom::ConvertWithDigitalZoom(const QByteArray& jpeg, ui
         return {};
     }
     surface_.DrawUnscaled(decoded);
-    const QRect geometry = DigitalZoomGeometry(frame::ZoomStep(frame::ZoomCode(info)));
-    const QImage enlarged = AreaResample(surface_.Picture(), geometry.size());
-    const QImage result =
-        enlarged.copy(QRect(-geometry.left(), -geometry.top(), kPanelWidth, kPanelHeight));
+    const uint8_t zoomStep = frame::ZoomStep(frame::ZoomCode(info));
+    const QRect geometry = DigitalZoomGeometry(zoomStep);
+    const QImage result = ZoomedPicture(surface_.Picture(), zoomStep);
 
     surface_.MarkEnlarged();
     window_.ShowEnlargedLiveView(surface_.Picture(), geometry);

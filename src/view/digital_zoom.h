@@ -13,6 +13,7 @@
 #include <cstdint>
 
 #include <QByteArray>
+#include <QImage>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -25,6 +26,11 @@ namespace dm {
 // Size of the enlarged picture and its placement in the picture area: left and top are
 // (panel - size) / 2, so 0 or negative; the cut-out starts at (-left, -top).
 QRect DigitalZoomGeometry(uint8_t zoomStep);
+
+// The scratch picture of the canvas (the live view control's 320 x 240 picture, with a
+// received picture drawn on it unscaled): its middle enlarged by the zoom step's factor.
+// Any thread.
+QImage ZoomedPicture(const QImage& canvas, uint8_t zoomStep);
 
 struct DigitalZoomResult {
     bool converted = false;  // false: the JPEG did not decode or the file was not written

@@ -1,0 +1,90 @@
+#include "cli/command_support.h"
+
+#include "commands/command_codes.h"
+#include "commands/message_numbers.h"
+
+namespace dm::cli {
+
+namespace {
+constexpr int kNameDigits = 8;
+const char* const kLinkLostText =
+    "The microscope went away: the cable was pulled or it was switched off.";
+}  // namespace
+
+void Fail(Outcome& outcome, const QString& reason, int status) {
+    if (outcome.exitStatus != kExitDone) {
+        return;
+    }
+    outcome.exitStatus = status;
+    outcome.reason = reason;
+}
+
+void MarkInterrupted(Outcome& outcome) {
+    outcome.exitStatus = kExitInterrupted;
+    outcome.reason = QStringLiteral("interrupted");
+}
+
+QString TakeErrors(MicroscopeSession& session) {
+    QStringList errors;
+    for (const ConsoleWindow::Box& box : session.Window().TakeBoxes()) {
+        if (box.error) {
+            errors << box.text.simplified();
+        }
+    }
+    return errors.join(QStringLiteral(" "));
+}
+
+bool ConnectOrFail(MicroscopeSession& session, Outcome& outcome) {
+    if (session.Connect()) {
+        TakeErrors(session);  // "Microscope found." says nothing a script needs
+        return true;
+    }
+    if (session.Stopped()) {
+        MarkInterrupted(outcome);
+        return false;
+    }
+    const QString report = TakeErrors(session);
+    Fail(outcome,
+         report.isEmpty() ? ConsoleWindow::EnglishMessage(message::kNoMicroscope) : report);
+    return false;
+}
+
+std::optional<std::vector<frame::DirectoryEntry>> ReadDirectory(MicroscopeSession& session,
+                                                                Outcome& outcome) {
+    // Picture frames go to the picture list, as after a click on Download.
+    session.State().liveView.store(false, std::memory_order_relaxed);
+    session.State().collect.store(true, std::memory_order_relaxed);
+    session.Commands().SetDownloadSelection(std::vector<uint32_t>{});
+    const bool finished = session.Run(command::kDownloadAll);
+    session.Commands().SetDownloadSelection(std::nullopt);
+    if (!finished) {
+        MarkInterrupted(outcome);
+        return std::nullopt;
+    }
+    if (const QString errors = TakeErrors(session); !errors.isEmpty()) {
+        Fail(outcome, errors);
+        return std::nullopt;
+    }
+    if (session.LinkLost()) {
+        Fail(outcome, QString::fromLatin1(kLinkLostText));
+        return std::nullopt;
+    }
+    std::vector<frame::DirectoryEntry> entries;
+    const PictureDirectory& directory = session.State().directory;
+    if (directory.Announced() > directory.Count()) {
+        outcome.warnings
+            << QStringLiteral("The microscope holds %1 pictures; only the first %2 can be listed.")
+                   .arg(directory.Announced())
+                   .arg(directory.Count());
+    }
+    for (int i = 0; i < directory.Count(); ++i) {
+        entries.push_back(directory.Entry(i));
+    }
+    return entries;
+}
+
+QString PictureFileName(uint32_t number) {
+    return QStringLiteral("%1.jpg").arg(number, kNameDigits, 10, QLatin1Char('0'));
+}
+
+}  // namespace dm::cli

@@ -1,0 +1,106 @@
+// ports and list: what is there, without changing anything.
+#include <QJsonArray>
+
+#include "cli/command_support.h"
+#include "commands/command_codes.h"
+#include "view/magnification.h"
+
+namespace dm::cli {
+
+namespace {
+
+const char* const kDialoutHint =
+    "To use serial ports, add your user to the dialout group (sudo usermod -aG dialout $USER) "
+    "and log in again.";
+
+QString Status(const PortFinding& finding) {
+    if (finding.answered) {
+        return QStringLiteral("answered");
+    }
+    switch (finding.problem) {
+        case PortProblem::kNone:
+            return QStringLiteral("silent");
+        case PortProblem::kInUse:
+            return QStringLiteral("busy");
+        case PortProblem::kPermissionDenied:
+            return QStringLiteral("permission denied");
+        case PortProblem::kUnusable:
+            return QStringLiteral("not a serial port");
+        case PortProblem::kNoDevice:
+            break;
+    }
+    return QStringLiteral("missing");
+}
+
+QString Explanation(const QString& status) {
+    if (status == QStringLiteral("busy")) {
+        return QStringLiteral(" (in use by another program)");
+    }
+    if (status == QStringLiteral("silent")) {
+        return QStringLiteral(" (opened, no microscope answered)");
+    }
+    return {};
+}
+
+}  // namespace
+
+Outcome RunPorts(const Options& options, const std::atomic<bool>& stop) {
+    Outcome outcome;
+    MicroscopeSession session(options.port, stop);
+    if (!session.Run(command::kPortSurvey)) {
+        MarkInterrupted(outcome);
+        return outcome;
+    }
+    QJsonArray ports;
+    bool answered = false;
+    bool refused = false;
+    for (const PortFinding& finding : session.Commands().PortSurvey()) {
+        const QString device = QString::fromStdString(finding.device);
+        const QString status = Status(finding);
+        answered = answered || finding.answered;
+        refused = refused || finding.problem == PortProblem::kPermissionDenied;
+        outcome.lines << device + QStringLiteral("\t") + status + Explanation(status);
+        ports.append(
+            QJsonObject{{QStringLiteral("device"), device}, {QStringLiteral("status"), status}});
+    }
+    outcome.json.insert(QStringLiteral("ports"), ports);
+    if (refused) {
+        outcome.warnings << QString::fromLatin1(kDialoutHint);
+    }
+    if (!answered) {
+        Fail(outcome, QStringLiteral("No microscope answered on any port."));
+    }
+    return outcome;
+}
+
+Outcome RunList(const Options& options, const std::atomic<bool>& stop) {
+    Outcome outcome;
+    MicroscopeSession session(options.port, stop);
+    if (!ConnectOrFail(session, outcome)) {
+        return outcome;
+    }
+    const auto entries = ReadDirectory(session, outcome);
+    if (!entries) {
+        return outcome;
+    }
+    QJsonArray pictures;
+    for (const frame::DirectoryEntry& entry : *entries) {
+        const uint32_t number = frame::PictureNumber(entry.info);
+        const uint8_t zoomCode = frame::ZoomCode(entry.info);
+        const auto magnification = ZoomCodeToMagnification(zoomCode);
+        const QString shown =
+            magnification ? QStringLiteral("%1X").arg(*magnification) : QStringLiteral("-");
+        outcome.lines << QStringLiteral("%1\t%2\t%3").arg(number).arg(entry.size).arg(shown);
+        QJsonObject picture{{QStringLiteral("number"), static_cast<qint64>(number)},
+                            {QStringLiteral("file"), PictureFileName(number)},
+                            {QStringLiteral("size"), static_cast<qint64>(entry.size)},
+                            {QStringLiteral("zoomCode"), zoomCode}};
+        picture.insert(QStringLiteral("magnification"),
+                       magnification ? QJsonValue(*magnification) : QJsonValue());
+        pictures.append(picture);
+    }
+    outcome.json.insert(QStringLiteral("pictures"), pictures);
+    return outcome;
+}
+
+}  // namespace dm::cli

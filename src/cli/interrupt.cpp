@@ -1,0 +1,24 @@
+#include "cli/interrupt.h"
+
+#include <csignal>
+
+namespace dm::cli {
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the flag is raised in a signal handler");
+
+extern "C" void RaiseInterrupt(int /*signal*/) {
+    interrupted.store(true, std::memory_order_relaxed);
+}
+
+}  // namespace
+
+const std::atomic<bool>& InstallInterruptHandlers() {
+    std::signal(SIGINT, RaiseInterrupt);
+    std::signal(SIGTERM, RaiseInterrupt);
+    return interrupted;
+}
+
+}  // namespace dm::cli

@@ -1,0 +1,13 @@
+#pragma once
+// Ctrl+C (SIGINT) and SIGTERM end the command line cleanly: the handler only raises a
+// flag; the running command sees it at its next wait, the microscope is sent the
+// disconnect frame and no file is left half written.
+
+#include <atomic>
+
+namespace dm::cli {
+
+// Installs the handlers; the flag they raise.
+const std::atomic<bool>& InstallInterruptHandlers();
+
+}  // namespace dm::cli
