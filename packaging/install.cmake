@@ -1,4 +1,4 @@
-# Install rules and the Debian package. Everything lands under the prefix: the two
+# Install rules and the Debian package. Everything lands under the prefix: the
 # programs in bin/, the data files the program copies into each user's own data folder in
 # share/digital-microscope/, and the desktop integration (menu entry, icons, AppStream
 # metainfo, manual pages).
@@ -7,7 +7,7 @@ include(GNUInstallDirs)
 
 set(DM_APP_ID "io.github.digital_microscope.DigitalMicroscope")
 
-install(TARGETS digital-microscope virtual-microscope RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS digital-microscope digital-microscope-cli virtual-microscope RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY data/ DESTINATION ${CMAKE_INSTALL_DATADIR}/digital-microscope)
 install(FILES packaging/digital-microscope.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
@@ -19,7 +19,8 @@ foreach(size 48 128 256)
     install(FILES packaging/icons/${size}x${size}/digital-microscope.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
-install(FILES packaging/man/digital-microscope.1 packaging/man/virtual-microscope.1
+install(FILES packaging/man/digital-microscope.1 packaging/man/digital-microscope-cli.1
+              packaging/man/virtual-microscope.1
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(CPACK_PACKAGE_NAME "digital-microscope")
@@ -29,7 +30,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Desktop companion for a handheld digital 
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
        "Connects to a handheld digital microscope on a serial (USB) port, shows its live "
        "picture with a ruler and the magnification, takes snapshots, downloads, views, "
-       "saves, deletes and uploads the pictures in its memory. Comes with a virtual "
+       "saves, deletes and uploads the pictures in its memory; digital-microscope-cli does "
+       "the same from scripts, and saved pictures carry their measuring scale. Comes with a virtual "
        "microscope for demonstrations and training.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")

@@ -2,6 +2,7 @@
 # Checks the desktop integration and the Debian package of a build:
 #   - the desktop entry and the AppStream metainfo validate;
 #   - the package unpacks to the expected files, and nothing outside usr/;
+#   - the unpacked command line lists the pictures of the unpacked virtual microscope;
 #   - the unpacked program, started from / with a fresh data folder, fills that folder
 #     from the installed data, leaves the installed files alone, ends on SIGTERM with
 #     status 0, and keeps the user's files on a second start.
@@ -23,6 +24,7 @@ dpkg-deb -x "$deb" "$root"
 id=io.github.digital_microscope.DigitalMicroscope
 expected=(
     usr/bin/digital-microscope
+    usr/bin/digital-microscope-cli
     usr/bin/virtual-microscope
     usr/share/digital-microscope/System.ini
     usr/share/digital-microscope/System_TC.ini
@@ -38,6 +40,7 @@ expected=(
     usr/share/icons/hicolor/128x128/apps/digital-microscope.png
     usr/share/icons/hicolor/256x256/apps/digital-microscope.png
     usr/share/man/man1/digital-microscope.1
+    usr/share/man/man1/digital-microscope-cli.1
     usr/share/man/man1/virtual-microscope.1
 )
 for file in "${expected[@]}"; do
@@ -47,6 +50,7 @@ outside=$(cd "$root" && find . -mindepth 1 -maxdepth 1 ! -name usr)
 [ -z "$outside" ] || { echo "package has files outside usr/: $outside" >&2; exit 1; }
 control=$(dpkg-deb -I "$deb")  # whole, before grep: grep -q would cut the pipe short
 grep -q "Depends:.*libqt6widgets6" <<<"$control" || { echo "no computed dependencies" >&2; exit 1; }
+grep -q "Depends:.*libexiv2" <<<"$control" || { echo "no dependency on exiv2" >&2; exit 1; }
 
 installed_ini="$root/usr/share/digital-microscope/System.ini"
 shipped=$(sha256sum "$installed_ini")
@@ -79,4 +83,18 @@ grep -q "the user's own line" "$user_data/digital-microscope/System.ini" ||
 [ "$(sha256sum "$installed_ini")" = "$shipped" ] || { echo "the installed System.ini changed" >&2; exit 1; }
 version=$("$root/usr/bin/digital-microscope" --version)
 grep -q "^digital-microscope " <<<"$version" || { echo "--version says nothing" >&2; exit 1; }
+
+# The unpacked command line lists the pictures of the unpacked virtual microscope.
+vm_log="$home/vm.log"
+XDG_RUNTIME_DIR="$home" "$root/usr/bin/virtual-microscope" >"$vm_log" 2>&1 &
+vm=$!
+for _ in $(seq 50); do
+    grep -q "^virtual-microscope: /dev/" "$vm_log" && break
+    sleep 0.1
+done
+pts=$(sed -n 's|^virtual-microscope: \(/dev/.*\)$|\1|p' "$vm_log" | head -n 1)
+listed=$("$root/usr/bin/digital-microscope-cli" --port "$pts" list | wc -l) || listed=0
+kill -TERM "$vm"
+wait "$vm" || true
+[ "$listed" -eq 4 ] || { echo "the command line listed $listed pictures, not 4" >&2; exit 1; }
 echo "package checks passed: $(basename "$deb")"

@@ -20,9 +20,11 @@ const std::map<std::string, int> kKeys = {{"up", 1},    {"left", 2},   {"centre"
                                           {"right", 4}, {"down", 5},   {"zoom-out", 6},
                                           {"lock", 7},  {"zoom-in", 8}};
 
-// "500ms", "10s", "5m", "1h"; a bare number is seconds.
+// "500ms", "10s", "5m", "1h": the unit is required, so a bare "10" is never guessed at.
 const std::map<std::string, double> kDurationUnits = {
     {"ms", 1.0}, {"s", 1000.0}, {"m", 60000.0}, {"h", 3600000.0}};
+constexpr auto kDurationParsing = static_cast<CLI::AsNumberWithUnit::Options>(
+    CLI::AsNumberWithUnit::CASE_SENSITIVE | CLI::AsNumberWithUnit::UNIT_REQUIRED);
 
 void AddPictureNumbers(CLI::App& command, Options& options, const char* what) {
     command.add_option("NUMBER", options.numbers, what)
@@ -55,9 +57,9 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     double everyMs = 0;
     CLI::Option* every =
         snapshot->add_option("--every", everyMs, "Interval of a series: 500ms, 10s, 5m, 1h")
-            ->transform(CLI::AsNumberWithUnit(kDurationUnits, CLI::AsNumberWithUnit::CASE_SENSITIVE,
-                                              "UNIT"))
-            ->check(CLI::PositiveNumber);
+            ->transform(CLI::AsNumberWithUnit(kDurationUnits, kDurationParsing, "UNIT"))
+            ->check(CLI::PositiveNumber)
+            ->type_name("DURATION");
     snapshot->add_option("--count", options.count, "Number of shots in the series")
         ->check(CLI::Range(1, kMaxSeriesCount))
         ->needs(every);

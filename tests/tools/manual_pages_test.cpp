@@ -13,10 +13,12 @@
 namespace dm {
 namespace {
 
-std::string HelpOf(const std::string& program) {
-    const std::string command = test::BuiltProgram(program) + " --help 2>&1";
+std::string HelpOf(const std::string& program, const std::string& command = {}) {
+    const std::string shell =
+        test::BuiltProgram(program) + (command.empty() ? "" : " " + command) + " --help 2>&1";
+    const std::string& command_line = shell;
     std::string text;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    if (FILE* pipe = ::popen(command_line.c_str(), "r")) {
         std::array<char, 4096> chunk{};
         while (const std::size_t n = std::fread(chunk.data(), 1, chunk.size(), pipe)) {
             text.append(chunk.data(), n);
@@ -69,6 +71,21 @@ TEST(ManualPages, NameEveryOptionOfTheProgramsHelpAndNoOther) {
         // written with a single dash and do not count.
         EXPECT_EQ(LongOptions(page), help);
     }
+}
+
+// The command line's help is split by command: the page names the options of them all.
+TEST(ManualPages, NameEveryOptionOfTheCommandLinesHelps) {
+    const std::string program = "digital-microscope-cli";
+    std::set<std::string> help = LongOptions(HelpOf(program));
+    for (const char* command :
+         {"ports", "list", "download", "snapshot", "upload", "delete", "key"}) {
+        const std::set<std::string> own = LongOptions(HelpOf(program, command));
+        ASSERT_TRUE(own.count("help")) << command << ": no --help output";
+        help.insert(own.begin(), own.end());
+    }
+    const std::string page = ManualPage(program);
+    ASSERT_FALSE(page.empty()) << "no manual page";
+    EXPECT_EQ(LongOptions(page), help);
 }
 
 }  // namespace
