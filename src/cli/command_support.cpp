@@ -66,7 +66,7 @@ std::optional<std::vector<frame::DirectoryEntry>> ReadDirectory(MicroscopeSessio
         return std::nullopt;
     }
     if (session.LinkLost()) {
-        Fail(outcome, QString::fromLatin1(kLinkLostText));
+        Fail(outcome, LinkLostReason());
         return std::nullopt;
     }
     std::vector<frame::DirectoryEntry> entries;
@@ -77,10 +77,15 @@ std::optional<std::vector<frame::DirectoryEntry>> ReadDirectory(MicroscopeSessio
                    .arg(directory.Announced())
                    .arg(directory.Count());
     }
+    entries.reserve(directory.Count());
     for (int i = 0; i < directory.Count(); ++i) {
         entries.push_back(directory.Entry(i));
     }
     return entries;
+}
+
+QString LinkLostReason() {
+    return QString::fromLatin1(kLinkLostText);
 }
 
 QString PictureFileName(uint32_t number) {

@@ -27,6 +27,9 @@ QString TakeErrors(MicroscopeSession& session);
 std::optional<std::vector<frame::DirectoryEntry>> ReadDirectory(MicroscopeSession& session,
                                                                 Outcome& outcome);
 
+// The reason a command ended when the microscope went away during it.
+QString LinkLostReason();
+
 // "%08d.jpg" of the picture number.
 QString PictureFileName(uint32_t number);
 

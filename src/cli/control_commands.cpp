@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/command_support.h"
+#include "cli/interrupt.h"
 #include "cli/terminal.h"
 #include "commands/command_codes.h"
 
@@ -33,10 +34,13 @@ bool DeletionConfirmed(const Options& options, Outcome& outcome) {
              kExitUsage);
         return false;
     }
-    std::cerr << "Delete " << DeletionText(options).toStdString()
-              << " from the microscope? This cannot be undone. [y/N] " << std::flush;
     std::string answer;
-    std::getline(std::cin, answer);
+    {
+        const DefaultInterrupts untilAnswered;
+        std::cerr << "Delete " << DeletionText(options).toStdString()
+                  << " from the microscope? This cannot be undone. [y/N] " << std::flush;
+        std::getline(std::cin, answer);
+    }
     if (answer == "y" || answer == "Y" || answer == "yes") {
         return true;
     }
@@ -81,7 +85,7 @@ void DeleteNumbers(MicroscopeSession& session, const Options& options, Outcome& 
             return;
         }
         if (const QString errors = TakeErrors(session); !errors.isEmpty() || session.LinkLost()) {
-            Fail(outcome, errors.isEmpty() ? QStringLiteral("The microscope went away.") : errors);
+            Fail(outcome, errors.isEmpty() ? LinkLostReason() : errors);
             return;
         }
         outcome.lines << QStringLiteral("deleted %1").arg(number);
@@ -108,7 +112,7 @@ Outcome RunDelete(const Options& options, const std::atomic<bool>& stop) {
         return outcome;
     }
     if (const QString errors = TakeErrors(session); !errors.isEmpty() || session.LinkLost()) {
-        Fail(outcome, errors.isEmpty() ? QStringLiteral("The microscope went away.") : errors);
+        Fail(outcome, errors.isEmpty() ? LinkLostReason() : errors);
         return outcome;
     }
     outcome.lines << QStringLiteral("deleted every picture");
@@ -126,7 +130,7 @@ Outcome RunKey(const Options& options, const std::atomic<bool>& stop) {
         return outcome;
     }
     if (const QString errors = TakeErrors(session); !errors.isEmpty() || session.LinkLost()) {
-        Fail(outcome, errors.isEmpty() ? QStringLiteral("The microscope went away.") : errors);
+        Fail(outcome, errors.isEmpty() ? LinkLostReason() : errors);
     }
     return outcome;
 }

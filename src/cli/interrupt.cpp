@@ -21,4 +21,13 @@ const std::atomic<bool>& InstallInterruptHandlers() {
     return interrupted;
 }
 
+DefaultInterrupts::DefaultInterrupts() {
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+}
+
+DefaultInterrupts::~DefaultInterrupts() {
+    InstallInterruptHandlers();
+}
+
 }  // namespace dm::cli

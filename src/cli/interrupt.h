@@ -10,4 +10,14 @@ namespace dm::cli {
 // Installs the handlers; the flag they raise.
 const std::atomic<bool>& InstallInterruptHandlers();
 
+// While it lives, Ctrl+C ends the program at once, as before any handler: for a question
+// on the terminal, which a raised flag would not cut short.
+class DefaultInterrupts {
+  public:
+    DefaultInterrupts();
+    ~DefaultInterrupts();  // the handlers again
+    DefaultInterrupts(const DefaultInterrupts&) = delete;
+    DefaultInterrupts& operator=(const DefaultInterrupts&) = delete;
+};
+
 }  // namespace dm::cli

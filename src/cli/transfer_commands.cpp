@@ -31,6 +31,7 @@ DownloadPlan PlanDownload(const Options& options, const std::vector<frame::Direc
                           const QDir& folder) {
     DownloadPlan plan;
     std::vector<uint32_t> held;
+    held.reserve(entries.size());
     for (const frame::DirectoryEntry& entry : entries) {
         held.push_back(frame::PictureNumber(entry.info));
     }
@@ -129,6 +130,11 @@ Outcome RunDownload(const Options& options, const std::atomic<bool>& stop) {
     if (!finished) {
         MarkInterrupted(outcome);
         return outcome;
+    }
+    if (session.LinkLost()) {
+        Fail(outcome, LinkLostReason() + QStringLiteral(" Saved %1 of %2 pictures.")
+                                             .arg(saved.size())
+                                             .arg(plan.fetch.size()));
     }
     if (!plan.unknown.empty()) {
         QStringList numbers;

@@ -179,6 +179,18 @@ TEST_F(CliTest, PicturesTheMicroscopeDoesNotHaveOrDidNotSendFail) {
     EXPECT_FALSE(QFile::exists(Path("00000003.jpg")));
 }
 
+TEST_F(CliTest, APulledCableEndsTheDownloadWithItsReason) {
+    vm::Faults faults;
+    faults.vanishMidTransfer = true;
+    microscope_->SetFaults(faults);
+    const CliRun run = Run({"download"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains("went away")) << run.err.toStdString();
+    EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
+    EXPECT_TRUE(QDir(folder_.path()).entryList(QDir::Files | QDir::Hidden).isEmpty())
+        << "the picture cut in half is not saved";
+}
+
 TEST_F(CliTest, TimeLapseSavesNumberedScaledShots) {
     const CliRun run =
         Run({"--json", "snapshot", "--out", "lapse", "--every", "200ms", "--count", "3"});

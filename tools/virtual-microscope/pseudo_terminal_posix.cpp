@@ -94,7 +94,9 @@ PseudoTerminal::~PseudoTerminal() {
 
 bool PseudoTerminal::Open() {
     Close();
-    master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    // Neither end may be handed to programs this process starts: a child holding them would
+    // keep the line up after the microscope vanished.
+    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0) {
         error_ = Failure("posix_openpt");
         return false;
@@ -106,7 +108,7 @@ bool PseudoTerminal::Open() {
         return false;
     }
     slavePath_ = name;
-    ownSlave_ = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ownSlave_ = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (ownSlave_ < 0) {
         error_ = Failure("open slave");
         Close();
