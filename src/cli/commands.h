@@ -16,10 +16,12 @@ namespace dm::cli {
 
 struct Outcome {
     int exitStatus = kExitDone;
-    QStringList lines;     // the result for people, on stdout (unless --json)
-    QJsonObject json;      // the result for scripts (with --json)
-    QString reason;        // one line on stderr when the status is not 0
-    QStringList warnings;  // on stderr unless --quiet
+    QStringList lines;          // the result for people, on stdout (unless --json)
+    bool linesAreData = false;  // lines are what was asked for (shown even with --quiet),
+                                // not a report of what was done
+    QJsonObject json;           // the result for scripts (with --json)
+    QString reason;             // one line on stderr when the status is not 0
+    QStringList warnings;       // on stderr unless --quiet
 };
 
 Outcome RunPorts(const Options& options, const std::atomic<bool>& stop);

@@ -51,6 +51,7 @@ Outcome RunPorts(const Options& options, const std::atomic<bool>& stop) {
         MarkInterrupted(outcome);
         return outcome;
     }
+    outcome.linesAreData = true;
     QJsonArray ports;
     bool answered = false;
     bool refused = false;
@@ -83,6 +84,7 @@ Outcome RunList(const Options& options, const std::atomic<bool>& stop) {
     if (!entries) {
         return outcome;
     }
+    outcome.linesAreData = true;
     QJsonArray pictures;
     for (const frame::DirectoryEntry& entry : *entries) {
         const uint32_t number = frame::PictureNumber(entry.info);

@@ -27,7 +27,7 @@ const char* const kProgramName = "digital-microscope-cli";
 void Report(const Options& options, const Outcome& outcome) {
     if (options.json && !outcome.json.isEmpty()) {
         std::cout << QJsonDocument(outcome.json).toJson(QJsonDocument::Indented).toStdString();
-    } else if (!options.quiet) {
+    } else if (!options.quiet || outcome.linesAreData) {
         for (const QString& line : outcome.lines) {
             std::cout << line.toStdString() << "\n";
         }

@@ -41,7 +41,8 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     app.fallthrough();
     app.add_option("--port", options.port, "Use this serial device instead of searching the ports");
     app.add_flag("--json", options.json, "Write one JSON document on stdout");
-    app.add_flag("--quiet", options.quiet, "Say nothing but errors");
+    app.add_flag("--quiet", options.quiet,
+                 "Only errors and the answer asked for: no progress, no report");
 
     app.add_subcommand("ports", "List the candidate ports and what a probe found on each");
     app.add_subcommand("list", "List the pictures in the microscope's memory");

@@ -178,7 +178,16 @@ Outcome RunUpload(const Options& options, const std::atomic<bool>& stop) {
             sent = true;
         }
     }
-    if (!errors.isEmpty() || !sent || session.LinkLost()) {
+    if (session.State().memoryFull.load(std::memory_order_acquire)) {
+        Fail(outcome,
+             QStringLiteral("The microscope's memory is full: delete some pictures first."));
+        return outcome;
+    }
+    if (session.LinkLost()) {
+        Fail(outcome, LinkLostReason());
+        return outcome;
+    }
+    if (!errors.isEmpty() || !sent) {
         Fail(outcome, errors.isEmpty() ? QStringLiteral("The picture was not sent.")
                                        : errors.join(QStringLiteral(" ")));
         return outcome;

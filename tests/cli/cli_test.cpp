@@ -232,6 +232,20 @@ TEST_F(CliTest, UploadSendsAPictureAndRefusesUnreadableFiles) {
     EXPECT_EQ(microscope_->Pictures().size(), before + 1);
 }
 
+TEST_F(CliTest, UploadIntoAFullMemoryFails) {
+    microscope_->Stop();
+    vm::Options full;
+    full.maxPictures = 4;
+    ASSERT_NO_FATAL_FAILURE(StartMicroscope(full));
+    ASSERT_TRUE(SaveJpegFile(QImage(320, 240, QImage::Format_RGB32), Path("up.jpg"), 90, {}));
+    const CliRun run = Run({"--quiet", "upload", "up.jpg"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains("memory is full")) << run.err.toStdString();
+    EXPECT_EQ(microscope_->Pictures().size(), 4U);
+    const CliRun quietList = Run({"--quiet", "list"});
+    EXPECT_EQ(quietList.out.count('\n'), 4) << "--quiet keeps the answer asked for";
+}
+
 TEST_F(CliTest, DeleteNeedsYesOffATerminalAndChecksEveryNumberFirst) {
     const CliRun unasked = Run({"delete", "1"});
     EXPECT_EQ(unasked.status, 2);
