@@ -78,10 +78,13 @@ TEST_F(ConnectionTest, ClicksDuringTheSearchAreIgnored) {
     window_.SetMessage(14, "Found");
     port_.SetOpenablePorts({0});
     AnswerProbesOn(0);
+    // The search is held at its "found" box, so the clicks surely land while it runs.
+    window_.HoldBoxes(true);
     control_.ConnectBtnClick();
-    ASSERT_TRUE(port_.WaitForWrites(1, 5s));  // the probe: port 0 is open and being tried
-    control_.ConnectBtnClick();               // a double click
+    ASSERT_TRUE(window_.WaitForCall("ShowInfo Found", 5s));
+    control_.ConnectBtnClick();  // a double click
     control_.ConnectBtnClick();
+    window_.ReleaseBoxes();
     ASSERT_TRUE(thread_.WaitUntilIdle(20s));
     EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 31 00 00", "F8 11 00 00"}));
     EXPECT_TRUE(port_.IsOpen());
