@@ -77,7 +77,7 @@ Outcome RunDownload(const Options& options, const std::atomic<bool>& stop) {
     }
     const DownloadPlan plan = PlanDownload(options, *entries, folder);
 
-    ProgressBar bar(QStringLiteral("download").toStdString(), options.quiet);
+    ProgressBar bar("download", options.quiet);
     session.Window().SetProgressListener([&bar](int percent) { bar.Update(percent); });
     bool finished = true;
     if (!plan.fetch.empty()) {
