@@ -125,9 +125,10 @@ class DeviceCommands {
     std::vector<QString> snapshotNames_;  // command thread only
     std::mutex candidatesLock_;
     std::optional<std::vector<std::string>> reconnectCandidates_;  // under candidatesLock_
-    mutable std::mutex findingsLock_;
-    std::vector<PortFinding> portFindings_;                   // under findingsLock_
-    std::optional<std::vector<uint32_t>> downloadSelection_;  // under findingsLock_
+    // The command line's survey findings and download selection.
+    mutable std::mutex commandLineLock_;
+    std::vector<PortFinding> portFindings_;                   // under commandLineLock_
+    std::optional<std::vector<uint32_t>> downloadSelection_;  // under commandLineLock_
 };
 
 }  // namespace dm

@@ -97,7 +97,7 @@ void DeviceCommands::KeepRowFilled(int row, const frame::DirectoryEntry& entry) 
 }
 
 void DeviceCommands::SetDownloadSelection(std::optional<std::vector<uint32_t>> numbers) {
-    std::lock_guard lock(findingsLock_);
+    std::lock_guard lock(commandLineLock_);
     downloadSelection_ = std::move(numbers);
 }
 
@@ -110,7 +110,7 @@ bool DeviceCommands::Wanted(const std::optional<std::vector<uint32_t>>& selectio
 void DeviceCommands::FetchPictures() {
     std::optional<std::vector<uint32_t>> selection;
     {
-        std::lock_guard lock(findingsLock_);
+        std::lock_guard lock(commandLineLock_);
         selection = downloadSelection_;
     }
     pictures_.Clear();

@@ -99,12 +99,12 @@ void DeviceCommands::SurveyPorts() {
         // A probe starts no link: the port closes again without a word.
         port_.ClosePort();
     }
-    std::lock_guard lock(findingsLock_);
+    std::lock_guard lock(commandLineLock_);
     portFindings_ = std::move(findings);
 }
 
 std::vector<PortFinding> DeviceCommands::PortSurvey() const {
-    std::lock_guard lock(findingsLock_);
+    std::lock_guard lock(commandLineLock_);
     return portFindings_;
 }
 
