@@ -59,6 +59,12 @@ struct DeviceState {
     // clears the flag; a payload wait still running for the reply ends at once. Otherwise
     // the rest of a stalled frame would be taken from the next reply.
     std::atomic<bool> abandonReply{false};
+    // Bytes of replies in progress: the data thread adds the header of every directory,
+    // picture or acknowledgement frame it accepts and every byte of such a frame's payload
+    // as it arrives. A command's silence count watches this, not the line, so stray bytes,
+    // the microscope's own probes and bytes skipped while looking for a frame start never
+    // stretch a wait for a reply that does not come.
+    std::atomic<uint64_t> replyProgress{0};
 
     // Set by the download right before its directory request, taken by the data thread
     // with the directory frame it answers (cleared again when the wait gives up): a
