@@ -69,6 +69,19 @@ TEST_F(FrameDispatch, ProbeIsAnsweredWhileAnotherReplyIsAwaited) {
     EXPECT_EQ(Status(), kTransferPending) << "the awaited reply is still pending";
 }
 
+// A bare frame with a length is no frame: a picture header whose command byte was
+// mangled into a memory-full code must not show the box (with a non-zero length read as 0
+// it would, for every such picture).
+TEST_F(FrameDispatch, ABareFrameCodeWithALengthIsNoFrame) {
+    const Bytes picture = PictureFrame(7, Picture(300, 2));
+    Bytes mangled = picture;
+    mangled[1] = frame::kMemoryFull;
+    Feed(Concat({mangled, picture}));
+    DispatchAll();
+    EXPECT_FALSE(state.memoryFull.load());
+    EXPECT_TRUE(window.Calls().empty());
+}
+
 TEST_F(FrameDispatch, MemoryFullRaisesTheFlagAndShowsTheBox) {
     Feed(Concat({Frame(frame::kMemoryFull, 0), {0x00}}));
     EXPECT_TRUE(thread.DispatchFrame());

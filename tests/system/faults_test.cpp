@@ -132,5 +132,32 @@ TEST_F(SystemTest, GarbageBetweenFramesDoesNotDisturbADownload) {
     }
 }
 
+// A line that loses a byte of every fourth live frame and carries a burst of stray bytes
+// after every fifth: the live view keeps up with the stream, and nothing in the broken
+// frames becomes an event.
+TEST_F(SystemTest, TheLiveViewKeepsUpWithAStreamThatLosesBytes) {
+    constexpr std::size_t kFramesToWatch = 40;
+    constexpr uint32_t kMostBehind = 3;
+    vm::Options options;
+    options.faults.dropLiveByteEvery = 4;
+    options.faults.strayBurstEvery = 5;
+    ASSERT_NO_FATAL_FAILURE(StartConnected(options));
+    const std::size_t from = FrameCount();
+    Click("CameraBtn");
+    for (std::size_t watched = 10; watched <= kFramesToWatch; watched += 10) {
+        ASSERT_TRUE(WaitUntil([&] { return microscope->LiveFramesSent() >= watched; }));
+        const auto sent = static_cast<uint32_t>(microscope->LiveFramesSent());
+        EXPECT_TRUE(WaitUntil([&] {
+            return frame::PictureNumber(form->State().currentPictureInfo.load()) + kMostBehind >=
+                   sent;
+        })) << "the live view stopped at frame "
+            << frame::PictureNumber(form->State().currentPictureInfo.load()) << " of " << sent;
+    }
+    Click("CameraBtn");
+    ASSERT_TRUE(WaitForFrame(Frame(frame::kCameraOff), from));
+    EXPECT_EQ(BoxesWithText(QStringLiteral("Memory full")), 0);
+    EXPECT_EQ(CountFrames(Frame(frame::kProbeReply), from), 0) << "a phantom probe was answered";
+}
+
 }  // namespace
 }  // namespace dm::test

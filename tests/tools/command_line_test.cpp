@@ -15,10 +15,26 @@ TEST(CommandLine, DefaultsWithoutArguments) {
 }
 
 TEST(CommandLine, EveryOptionSetsItsField) {
-    const CommandLine line = ParseCommandLine(
-        {"--pictures", "7", "--max-pictures", "9", "--log", "wire.txt", "--probe-every", "250",
-         "--garbage", "--stall-payload", "--bad-jpeg", "--oversized-length", "--directory-entries",
-         "80", "--vanish-mid-transfer", "--throttle"});
+    const CommandLine line = ParseCommandLine({"--pictures",
+                                               "7",
+                                               "--max-pictures",
+                                               "9",
+                                               "--log",
+                                               "wire.txt",
+                                               "--probe-every",
+                                               "250",
+                                               "--garbage",
+                                               "--stall-payload",
+                                               "--bad-jpeg",
+                                               "--oversized-length",
+                                               "--directory-entries",
+                                               "80",
+                                               "--vanish-mid-transfer",
+                                               "--throttle",
+                                               "--drop-live-byte",
+                                               "5",
+                                               "--stray-burst",
+                                               "3"});
     ASSERT_TRUE(line.error.empty()) << line.error;
     EXPECT_EQ(line.options.pictures, 7);
     EXPECT_EQ(line.options.maxPictures, 9);
@@ -28,6 +44,8 @@ TEST(CommandLine, EveryOptionSetsItsField) {
     EXPECT_TRUE(faults.garbageBetweenFrames && faults.stallPayload && faults.undecodableJpeg &&
                 faults.oversizedLength && faults.vanishMidTransfer && faults.throttle);
     EXPECT_EQ(faults.directoryEntries, 80);
+    EXPECT_EQ(faults.dropLiveByteEvery, 5);
+    EXPECT_EQ(faults.strayBurstEvery, 3);
 }
 
 TEST(CommandLine, HelpDocumentsEveryOption) {
@@ -37,7 +55,7 @@ TEST(CommandLine, HelpDocumentsEveryOption) {
     for (const char* option :
          {"--pictures", "--max-pictures", "--log", "--probe-every", "--garbage", "--stall-payload",
           "--bad-jpeg", "--oversized-length", "--directory-entries", "--vanish-mid-transfer",
-          "--throttle", "--help"}) {
+          "--throttle", "--drop-live-byte", "--stray-burst", "--help"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }

@@ -9,6 +9,7 @@ namespace dm::vm {
 namespace {
 
 constexpr int kMaxProbePeriodMs = 3600 * 1000;
+constexpr int kMaxEveryNth = 1000000;
 
 std::optional<int> ParseCount(const std::string& text, int low, int high) {
     int value = 0;
@@ -42,13 +43,16 @@ std::string UsageText() {
            "Faults:\n"
            "  --garbage              send bytes that begin no frame before every frame\n"
            "  --stall-payload        picture frames stop halfway; the live stream stops too\n"
-           "  --bad-jpeg             picture frames carry bytes that are not JPEG\n"
+           "  --bad-jpeg             picture frames carry JPEG data that does not decode\n"
            "  --oversized-length     picture frames announce 256 bytes more than they carry\n"
            "  --directory-entries N  the directory lists N entries (more than 64 allowed);\n"
            "                         entries beyond the memory are made up\n"
            "  --vanish-mid-transfer  the first picture frame stops halfway and the\n"
            "                         pseudo-terminal closes; the microscope then exits\n"
            "  --throttle             send at the byte rate of a real 115200-baud link\n"
+           "  --drop-live-byte N     every Nth live frame loses one byte on the way\n"
+           "  --stray-burst N        every Nth live frame is followed by 24 bytes that\n"
+           "                         begin no frame\n"
            "\n"
            "  -h, --help             this text\n";
 }
@@ -104,6 +108,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             faults.vanishMidTransfer = true;
         } else if (name == "--throttle") {
             faults.throttle = true;
+        } else if (name == "--drop-live-byte") {
+            count(1, kMaxEveryNth, faults.dropLiveByteEvery);
+        } else if (name == "--stray-burst") {
+            count(1, kMaxEveryNth, faults.strayBurstEvery);
         } else {
             result.error = "unknown option " + name;
         }

@@ -37,6 +37,11 @@ struct Faults {
     // the memory holds are made up (numbered after the last picture) and a request for
     // one of them is answered with a picture painted on demand.
     int directoryEntries = 0;
+    // Every Nth live frame loses one byte on the way (an overrun, a noisy cable), at a
+    // place that moves from frame to frame. 0: never.
+    int dropLiveByteEvery = 0;
+    // Every Nth live frame is followed by a burst of bytes that begin no frame. 0: never.
+    int strayBurstEvery = 0;
 
     bool operator==(const Faults&) const = default;
 };

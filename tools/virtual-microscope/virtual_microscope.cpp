@@ -35,6 +35,12 @@ constexpr std::chrono::milliseconds kVanishLongestWait{2000};
 constexpr uint32_t kMadeUpPictureSize = 16000;  // what the directory claims for them
 constexpr double kPanStepPixels = 24;           // on the screen, whatever the zoom
 constexpr std::array<uint8_t, 5> kGarbage = {0x00, 0x55, 0xAA, 0x13, 0x7E};  // never 0xF8
+// Long enough to be no gap between frames; never 0xF8.
+constexpr std::array<uint8_t, 24> kStrayBurst = {0x10, 0x31, 0x00, 0x00, 0x91, 0x00, 0x00, 0xA1,
+                                                 0x00, 0x00, 0x82, 0x09, 0x00, 0x83, 0x20, 0x00,
+                                                 0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 0x4A, 0x46};
+// Spreads the dropped byte over the frame, header included.
+constexpr std::size_t kDropStride = 7919;
 
 enum Key : int { kUp = 1, kLeft, kCentre, kRight, kDown, kZoomOut, kLock, kZoomIn };
 
@@ -524,10 +530,16 @@ void VirtualMicroscope::SendLivePicture(uint32_t number) {
                                : std::chrono::duration<double>(Clock::now() - startedAt_).count();
     const uint8_t zoom = LiveZoomCode();
     SendPictureFrame(frame::MakeInfo(number, zoom),
-                     MakeLivePicture({zoom, panX_, panY_, seconds}, livePainter_));
+                     MakeLivePicture({zoom, panX_, panY_, seconds}, livePainter_), number);
 }
 
-void VirtualMicroscope::SendPictureFrame(uint32_t info, const QByteArray& jpeg) {
+// Every Nth frame of the stream, counted by its sequence number (0: not a stream frame).
+static bool EveryNth(int n, uint32_t sequence) {
+    return n > 0 && sequence > 0 && sequence % static_cast<uint32_t>(n) == 0;
+}
+
+void VirtualMicroscope::SendPictureFrame(uint32_t info, const QByteArray& jpeg,
+                                         uint32_t liveSequence) {
     const Faults faults = CurrentFaults();
     const QByteArray payload = faults.undecodableJpeg ? MakeUndecodableBytes(jpeg.size()) : jpeg;
     const auto size = static_cast<uint32_t>(payload.size());
@@ -551,7 +563,14 @@ void VirtualMicroscope::SendPictureFrame(uint32_t info, const QByteArray& jpeg) 
         picture.resize(halfway);
         streaming_.store(false, std::memory_order_relaxed);
     }
+    if (EveryNth(faults.dropLiveByteEvery, liveSequence)) {
+        picture.erase(picture.begin() +
+                      static_cast<std::ptrdiff_t>(liveSequence * kDropStride % picture.size()));
+    }
     EnqueueFrame(picture);
+    if (EveryNth(faults.strayBurstEvery, liveSequence)) {
+        Enqueue(kStrayBurst.data(), kStrayBurst.size());
+    }
     if (faults.pausePayloadMs > 0 && !faults.stallPayload) {
         pauseAt_ = out_.size() - (picture.size() - halfway);
         pauseFor_ = std::chrono::milliseconds(faults.pausePayloadMs);

@@ -115,7 +115,8 @@ class VirtualMicroscope {
     void SendDirectory();
     void SendStoredPicture(uint32_t number);
     void SendLivePicture(uint32_t number);
-    void SendPictureFrame(uint32_t info, const QByteArray& jpeg);
+    // liveSequence numbers the frames of the live stream (0 for any other picture).
+    void SendPictureFrame(uint32_t info, const QByteArray& jpeg, uint32_t liveSequence = 0);
     void Enqueue(const uint8_t* bytes, std::size_t n);
     void EnqueueFrame(const Bytes& frame);
     void ServiceVanishing(Clock::time_point now);
