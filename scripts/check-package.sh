@@ -83,6 +83,9 @@ grep -q "the user's own line" "$user_data/digital-microscope/System.ini" ||
 [ "$(sha256sum "$installed_ini")" = "$shipped" ] || { echo "the installed System.ini changed" >&2; exit 1; }
 version=$("$root/usr/bin/digital-microscope" --version)
 grep -q "^digital-microscope " <<<"$version" || { echo "--version says nothing" >&2; exit 1; }
+ini_version=$(grep -m1 '^Version_Info=' "$installed_ini" | cut -d= -f2)
+[ "$version" = "digital-microscope $ini_version" ] ||
+    { echo "System.ini says $ini_version, --version says $version" >&2; exit 1; }
 
 # The unpacked command line lists the pictures of the unpacked virtual microscope.
 vm_log="$home/vm.log"
