@@ -59,11 +59,11 @@ user_data="$home/data"
 # Starts the unpacked program from / and ends it with SIGTERM once its data folder is
 # there; fails unless it exits with status 0.
 start_and_end() {
-    (cd / && HOME="$home" XDG_DATA_HOME="$user_data" XDG_RUNTIME_DIR="$home" \
+    (cd / && HOME="$home" XDG_DATA_HOME="$user_data" XDG_RUNTIME_DIR="$home" XDG_CACHE_HOME= \
         QT_QPA_PLATFORM=offscreen MICROSCOPE_PORTS= "$root/usr/bin/digital-microscope") &
     local pid=$!
     for _ in $(seq 100); do
-        [ -d "$home/temp_pic" ] && break
+        [ -d "$home/.cache/digital-microscope" ] && break
         sleep 0.1
     done
     sleep 0.5
