@@ -8,7 +8,10 @@ include(GNUInstallDirs)
 set(DM_APP_ID "io.github.digital_microscope.DigitalMicroscope")
 
 install(TARGETS digital-microscope digital-microscope-cli virtual-microscope RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(DIRECTORY data/ DESTINATION ${CMAKE_INSTALL_DATADIR}/digital-microscope)
+install(DIRECTORY data/ DESTINATION ${CMAKE_INSTALL_DATADIR}/digital-microscope
+        PATTERN System.ini EXCLUDE)
+install(FILES ${PROJECT_BINARY_DIR}/data/System.ini
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/digital-microscope)
 install(FILES packaging/digital-microscope.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
         RENAME ${DM_APP_ID}.desktop)

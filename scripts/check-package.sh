@@ -59,11 +59,11 @@ user_data="$home/data"
 # Starts the unpacked program from / and ends it with SIGTERM once its data folder is
 # there; fails unless it exits with status 0.
 start_and_end() {
-    (cd / && HOME="$home" XDG_DATA_HOME="$user_data" XDG_RUNTIME_DIR="$home" \
+    (cd / && HOME="$home" XDG_DATA_HOME="$user_data" XDG_RUNTIME_DIR="$home" XDG_CACHE_HOME= \
         QT_QPA_PLATFORM=offscreen MICROSCOPE_PORTS= "$root/usr/bin/digital-microscope") &
     local pid=$!
     for _ in $(seq 100); do
-        [ -d "$home/temp_pic" ] && break
+        [ -d "$home/.cache/digital-microscope" ] && break
         sleep 0.1
     done
     sleep 0.5
@@ -83,6 +83,9 @@ grep -q "the user's own line" "$user_data/digital-microscope/System.ini" ||
 [ "$(sha256sum "$installed_ini")" = "$shipped" ] || { echo "the installed System.ini changed" >&2; exit 1; }
 version=$("$root/usr/bin/digital-microscope" --version)
 grep -q "^digital-microscope " <<<"$version" || { echo "--version says nothing" >&2; exit 1; }
+ini_version=$(grep -m1 '^Version_Info=' "$installed_ini" | cut -d= -f2)
+[ "$version" = "digital-microscope $ini_version" ] ||
+    { echo "System.ini says $ini_version, --version says $version" >&2; exit 1; }
 
 # The unpacked command line lists the pictures of the unpacked virtual microscope.
 vm_log="$home/vm.log"

@@ -39,6 +39,8 @@ fi
 
 mkdir -p build/run-data
 cp -ru data/. build/run-data/
+# The version of this build; the language picked in an earlier run stays.
+sed -i "s/^Version_Info=.*/$(grep -m1 '^Version_Info=' build/data/System.ini)/" build/run-data/System.ini
 cd build/run-data
 status=0
 "$root/build/digital-microscope" || status=$?

@@ -24,13 +24,15 @@ struct BoxRequest {
     bool onTop = false;  // stays above other windows
 };
 
-enum class FileDialogMode { Open, Save };
+enum class FileDialogMode { Open, Save, Folder };
 
 struct FileRequest {
     FileDialogMode mode = FileDialogMode::Open;
     QStringList filters;    // Qt form, e.g. "JPEG Image File (*.jpg)"
     QString defaultSuffix;  // added when the user types a name without one
     QString fileName;       // proposed name
+    QString folder;         // where the dialog opens; empty: the current directory
+    QString caption;        // empty: the toolkit's own
 };
 
 struct FileAnswer {

@@ -1,6 +1,11 @@
 #include "app/key_bindings.h"
 
+#include <algorithm>
+#include <iterator>
+
+#include <QAbstractItemView>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QShortcut>
 #include <QToolButton>
@@ -16,18 +21,27 @@ struct KeyOfButton {
 };
 
 constexpr KeyOfButton kKeys[] = {
-    {"UpBtn", Qt::Key_Up, "\u2191"},       {"LeftBtn", Qt::Key_Left, "\u2190"},
-    {"RightBtn", Qt::Key_Right, "\u2192"}, {"DownBtn", Qt::Key_Down, "\u2193"},
-    {"ZoomInBtn", Qt::Key_Plus, "+"},      {"ZoomOutBtn", Qt::Key_Minus, "-"},
-    {"LockBtn", Qt::Key_L, "L"},           {"CentralBtn", Qt::Key_Home, "Home"},
+    {"UpBtn", Qt::Key_Up, "\u2191"},
+    {"LeftBtn", Qt::Key_Left, "\u2190"},
+    {"RightBtn", Qt::Key_Right, "\u2192"},
+    {"DownBtn", Qt::Key_Down, "\u2193"},
+    {"ZoomInBtn", Qt::Key_Plus, "+"},
+    {"ZoomOutBtn", Qt::Key_Minus, "-"},
+    {"LockBtn", Qt::Key_L, "L"},
+    {"CentralBtn", Qt::Key_Home, "Home"},
     {"SnapShotBtn", Qt::Key_F5, "F5"},
+    {"SaveBtn", (Qt::CTRL | Qt::Key_S).toCombined(), "Ctrl+S"},
+    {"DelBtn", Qt::Key_Delete, "Delete"},
 };
+constexpr int kListKeys[] = {Qt::Key_Up, Qt::Key_Down, Qt::Key_Left, Qt::Key_Right};
 // The keypad's and the main block's "=" key carry + without Shift on many layouts.
 constexpr int kZoomInAlternative = Qt::Key_Equal;
 
 }  // namespace
 
-KeyBindings::KeyBindings(QWidget& window, QWidget& picture) : QObject(&window) {
+KeyBindings::KeyBindings(QWidget& window, QWidget& picture, QAbstractItemView& list)
+    : QObject(&window), list_(&list) {
+    list.installEventFilter(this);
     for (const KeyOfButton& key : kKeys) {
         auto* button = window.findChild<QToolButton*>(QString::fromLatin1(key.button));
         if (button == nullptr) {
@@ -70,6 +84,16 @@ QString KeyBindings::KeyName(const QString& buttonName) {
 }
 
 bool KeyBindings::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == list_ && event->type() == QEvent::ShortcutOverride &&
+        list_->model()->rowCount() > 0) {
+        const auto* press = static_cast<QKeyEvent*>(event);
+        if (press->modifiers() == Qt::NoModifier &&
+            std::find(std::begin(kListKeys), std::end(kListKeys), press->key()) !=
+                std::end(kListKeys)) {
+            event->accept();  // the list takes the key itself
+            return true;
+        }
+    }
     if (event->type() == QEvent::EnabledChange) {
         for (const Binding& binding : bindings_) {
             if (binding.button == watched) {

@@ -5,8 +5,11 @@
 // button's handler and does nothing while the button is disabled; while a box or dialog
 // is open the window is not active and no key reaches it.
 //
+// Ctrl+S saves and Delete deletes the selected picture, as their buttons do.
+//
 // A key's shortcut is switched on and off with its button, so that a disabled pad leaves
-// the arrows to the picture list.
+// the arrows to the picture list; while the list has the focus and rows it keeps the
+// arrows to move between them.
 //
 // Threads: window thread. Built by the window after its buttons; lives as its child.
 
@@ -14,6 +17,7 @@
 #include <QString>
 #include <vector>
 
+class QAbstractItemView;
 class QShortcut;
 class QToolButton;
 class QWidget;
@@ -22,8 +26,9 @@ namespace dm {
 
 class KeyBindings : public QObject {
   public:
-    // window: where the keys are taken (the whole window); picture: where Space counts.
-    KeyBindings(QWidget& window, QWidget& picture);
+    // window: where the keys are taken (the whole window); picture: where Space counts;
+    // list: the picture list, which keeps the arrows while it has the focus.
+    KeyBindings(QWidget& window, QWidget& picture, QAbstractItemView& list);
 
     // The key's name as the button's hint shows it ("" for a button without a key).
     static QString KeyName(const QString& buttonName);
@@ -39,6 +44,7 @@ class KeyBindings : public QObject {
     void Bind(QWidget& scope, QToolButton* button, int key);
 
     std::vector<Binding> bindings_;
+    QAbstractItemView* list_;
 };
 
 }  // namespace dm

@@ -11,8 +11,8 @@ const std::array<LanguageInfo, kLanguageCount> kLanguages{{
     {"System_TC.ini", "TraditionalChinese", "TC", "0404", "繁體中文"},
     {"System_JPN.ini", "Japanese", "JPN", "0411", "日本語"},
     {"System_SC.ini", "SimpleChinese", "SC", "0804", "簡体中文"},
-    {"System_TR.ini", "Turkish", "TR", "041f", "Turkish"},
-    {"System_RUS.ini", "Russian", "RUS", "0419", "Russian"},
+    {"System_TR.ini", "Turkish", "TR", "041f", "Türkçe"},
+    {"System_RUS.ini", "Russian", "RUS", "0419", "Русский"},
 }};
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <iterator>
 
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
@@ -12,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -20,6 +22,8 @@
 #include "app/glyph.h"
 #include "app/key_bindings.h"
 #include "app/picture_box.h"
+#include "app/user_folders.h"
+#include "app/user_preferences.h"
 
 namespace dm {
 
@@ -29,6 +33,7 @@ constexpr int kTimer1Interval = 20;    // ms: live frame, serial poll, snapshot 
 constexpr int kTimer2Interval = 1000;  // ms: download finishing
 constexpr int kTimer3Interval = 500;   // ms: camera keep-alive
 constexpr int kProgressMaximum = 100;
+constexpr char kPreferencesFileName[] = "Preferences.ini";
 constexpr int kPictureWidth = 320;
 constexpr int kPictureHeight = 240;
 
@@ -37,6 +42,11 @@ constexpr int kFormFontPoints = 8;
 constexpr int kCheckBoxFontPoints = 10;
 constexpr int kLabelFontPixels = 11;
 const QColor kGreyText(109, 109, 109);
+const QKeySequence kExitShortcut(Qt::CTRL | Qt::Key_Q);
+const QRect kConnectPromptArea(0, 188, 320, 22);  // the start-up picture leaves it free
+constexpr char kConnectPromptFamily[] = "DejaVu Sans";
+constexpr int kConnectPromptPixels = 14;
+const QColor kConnectPromptColour(200, 225, 255);
 
 struct ColumnLayout {
     const char* title;
@@ -72,7 +82,12 @@ struct TForm1::ButtonLayout {
 };
 
 TForm1::TForm1(DialogProvider& dialogs, QWidget* parent)
-    : QMainWindow(parent), dialogs_(dialogs), bridge_(this) {
+    : QMainWindow(parent),
+      dialogs_(dialogs),
+      bridge_(this),
+      preferences_(std::make_unique<UserPreferences>(
+          QDir(UserDataFolder()).filePath(QString::fromLatin1(kPreferencesFileName)),
+          UserPicturesFolder())) {
     BuildWindow();
 }
 
@@ -105,9 +120,12 @@ void TForm1::BuildWindow() {
     setCentralWidget(client);
 
     BuildControls(client);
-    new KeyBindings(*this, *panel1_);  // a child of the window
+    new KeyBindings(*this, *panel1_, *listView1_);  // a child of the window
     BuildMenus();
     BuildTimers();
+    // Below the client area from the start, so a first message does not grow the window.
+    statusBar()->setObjectName(QStringLiteral("StatusLine"));
+    statusBar()->setSizeGripEnabled(false);
     // The window always takes the size of menu bar plus client area: no resizing.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -171,6 +189,7 @@ void TForm1::BuildControls(QWidget* client) {
     image4_->setObjectName(QStringLiteral("Image4"));
     image4_->setGeometry(0, 0, kPictureWidth, kPictureHeight);
     image4_->raise();
+    BuildConnectPrompt();
 
     image1_ = new PictureBox(client);
     image1_->setObjectName(QStringLiteral("Image1"));
@@ -188,6 +207,20 @@ void TForm1::BuildControls(QWidget* client) {
         SetTextColour(labels_[i], palette().color(QPalette::ToolTipText));
         labels_[i]->hide();
     }
+}
+
+void TForm1::BuildConnectPrompt() {
+    // Over the start-up picture, in the current language, until the first connection.
+    connectPrompt_ = new QLabel(panel1_);
+    connectPrompt_->setObjectName(QStringLiteral("ConnectPrompt"));
+    connectPrompt_->setGeometry(kConnectPromptArea);
+    connectPrompt_->setAlignment(Qt::AlignCenter);
+    connectPrompt_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QFont font(QString::fromLatin1(kConnectPromptFamily));
+    font.setPixelSize(kConnectPromptPixels);
+    connectPrompt_->setFont(font);
+    SetTextColour(connectPrompt_, kConnectPromptColour);
+    connectPrompt_->raise();
 }
 
 void TForm1::BuildPictureButtons(QWidget* client) {
@@ -281,7 +314,14 @@ void TForm1::BuildMenus() {
     };
 
     f1_ = addMenu("F1", QStringLiteral("&File"));
+    snapshotsUnasked_ = addItem(f1_, "SnapshotsUnasked", QString());
+    snapshotsUnasked_->setCheckable(true);
+    snapshotsUnasked_->setChecked(preferences_->SnapshotsWithoutAsking());
+    connect(snapshotsUnasked_, &QAction::triggered, this,
+            [this](bool on) { SnapshotsUnaskedClick(on); });
+    f1_->addSeparator();
     exit1_ = addItem(f1_, "Exit1", QStringLiteral("E&xit"));
+    exit1_->setShortcut(kExitShortcut);
     connect(exit1_, &QAction::triggered, this, [this] { Exit1Click(); });
 
     // Kept for its captions; the user cannot reach it.
@@ -297,9 +337,14 @@ void TForm1::BuildMenus() {
     } languageItems[] = {{"EnglishMenu", kEnglish}, {"ChineseMenu", kTraditionalChinese},
                          {"JapanMenu", kJapanese},  {"SimpleChineseMenu", kSimplifiedChinese},
                          {"Turkish1", kTurkish},    {"Russian1", kRussian}};
+    // One item checked at a time: the current language.
+    auto* languages = new QActionGroup(language1_);
     for (const auto& item : languageItems) {
         QAction* action = addItem(language1_, item.name,
                                   QString::fromUtf8(LanguageAt(item.language).menuCaption));
+        action->setCheckable(true);
+        languages->addAction(action);
+        languageItems_[static_cast<std::size_t>(item.language)] = action;
         const int language = item.language;
         connect(action, &QAction::triggered, this, [this, language] { PickLanguage(language); });
     }

@@ -42,13 +42,13 @@ namespace dm {
 class DevicePort;
 class PictureBox;
 class TDirectoryDlg;
+class UserPreferences;
 
 inline constexpr int kClientWidth = 706;
 inline constexpr int kClientHeight = 414;
 inline constexpr char kBoxCaption[] = "Digital Microscope";
 inline constexpr char kLoadFailureText[] = "Load system parameter fail";
 inline constexpr char kLoadFailureCaption[] = "Error Message";
-inline constexpr char kScratchFolderName[] = "temp_pic";
 
 class TForm1 : public QMainWindow, public WindowPort {
     Q_OBJECT
@@ -74,7 +74,7 @@ class TForm1 : public QMainWindow, public WindowPort {
     const MessageCatalogue& Catalogue() const { return catalogue_; }
     // The current directory captured at the end of start-up (no trailing separator).
     QString StartupFolder() const { return startupFolder_; }
-    // The profile folder + "/temp_pic/"; ends with a separator.
+    // The program's folder in the user's cache folder; ends with a separator.
     QString ScratchFolder() const { return scratchFolder_; }
     // A data file in the start-up folder (the current directory until it is captured).
     QString DataFilePath(const QString& fileName) const;
@@ -104,6 +104,9 @@ class TForm1 : public QMainWindow, public WindowPort {
     void About1Click();
     // The two ways out that also close the port.
     void Exit1Click() { LeaveProgram(); }
+    // File, "Save snapshots without asking": on asks for the folder first (cancel leaves
+    // it off); off asks again from the next snapshot.
+    void SnapshotsUnaskedClick(bool on);
     void ExitBtnClick() { LeaveProgram(); }
 
     // WindowPort.
@@ -115,6 +118,8 @@ class TForm1 : public QMainWindow, public WindowPort {
     std::optional<OpenPictureChoice> ChooseUploadPicture() override;
     std::optional<QString> ChooseSnapshotFile(const QString& name) override;
     std::optional<QString> ChooseJpegFile(const QString& name) override;
+    std::optional<QString> UnaskedSnapshotFile(const QString& name) override;
+    void ShowStatus(const QString& text) override;
     void SetProgress(int percent) override;
     void ApplyButtonSet(ButtonSet set) override;
     void SetEnabled(Control control, bool enabled) override;
@@ -147,12 +152,12 @@ class TForm1 : public QMainWindow, public WindowPort {
     void BuildWindow();
     void BuildControls(QWidget* client);
     void BuildPictureButtons(QWidget* client);
+    void BuildConnectPrompt();
     void BuildMenus();
     void BuildTimers();
     QToolButton* Button(const char* name) const;
 
     // Start-up steps.
-    QString ProfileFolder() const;
     bool LoadSystemIni();
     bool LoadLanguageFiles();
     void LoadIcon();
@@ -173,6 +178,9 @@ class TForm1 : public QMainWindow, public WindowPort {
 
     bool ShowBoxNow(const BoxRequest& request);
     std::optional<FileAnswer> ShowFileDialogNow(const FileRequest& request);
+    // A save dialog in the last folder saved to, proposing `name` or the next free name
+    // beside it; remembers the folder chosen.
+    std::optional<QString> ChooseSavePathNow(const QStringList& filters, const QString& name);
     void ReportError(const QString& text);
     void Forward(Handler handler);
 
@@ -185,7 +193,6 @@ class TForm1 : public QMainWindow, public WindowPort {
     std::atomic<bool> rulerChecked_{false};
     std::atomic<bool> magnificationChecked_{false};
     QString startupFolder_;
-    QString profileFolder_;
     QString scratchFolder_;
     bool connected_ = false;
     bool popupEnabled_ = false;
@@ -197,6 +204,7 @@ class TForm1 : public QMainWindow, public WindowPort {
     DeviceButtonHandlers noHandlers_;
     DeviceButtonHandlers* handlers_ = &noHandlers_;
     std::unique_ptr<TDirectoryDlg> directoryDlg_;
+    std::unique_ptr<UserPreferences> preferences_;
 
     // Controls, by their names in the layout.
     QTreeWidget* listView1_ = nullptr;
@@ -207,6 +215,7 @@ class TForm1 : public QMainWindow, public WindowPort {
     PictureBox* image1_ = nullptr;
     PictureBox* image3_ = nullptr;
     PictureBox* image4_ = nullptr;
+    QLabel* connectPrompt_ = nullptr;
     std::array<QLabel*, 3> labels_{};
     QToolButton* connectBtn_ = nullptr;
     QToolButton* cameraBtn_ = nullptr;
@@ -222,7 +231,9 @@ class TForm1 : public QMainWindow, public WindowPort {
     QMenu* language1_ = nullptr;
     QMenu* help1_ = nullptr;
     QAction* exit1_ = nullptr;
+    QAction* snapshotsUnasked_ = nullptr;
     QAction* about1_ = nullptr;
+    std::array<QAction*, kLanguageCount> languageItems_{};  // by language number
     QMenu* popupMenu1_ = nullptr;
     QTimer* timer1_ = nullptr;
     QTimer* timer2_ = nullptr;

@@ -1,14 +1,20 @@
 // TForm1 as the worker threads' window: each call runs on the window thread.
 #include <QCheckBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <QToolButton>
 #include <QTreeWidget>
 
 #include "app/glyph.h"
 #include "app/main_window.h"
 #include "app/picture_box.h"
+#include "app/user_preferences.h"
 #include "commands/message_numbers.h"
+#include "view/free_file_name.h"
 #include "view/overlays.h"
 
 namespace dm {
@@ -74,7 +80,7 @@ std::optional<OpenPictureChoice> TForm1::ChooseUploadPicture() {
     return bridge_.Call<std::optional<OpenPictureChoice>>(
         [this]() -> std::optional<OpenPictureChoice> {
             const auto answer =
-                ShowFileDialogNow({FileDialogMode::Open, kUploadFilters, QString(), QString()});
+                ShowFileDialogNow({FileDialogMode::Open, kUploadFilters, {}, {}, {}, {}});
             if (!answer) {
                 return std::nullopt;
             }
@@ -83,26 +89,45 @@ std::optional<OpenPictureChoice> TForm1::ChooseUploadPicture() {
         std::nullopt);
 }
 
+std::optional<QString> TForm1::ChooseSavePathNow(const QStringList& filters, const QString& name) {
+    const QString folder = preferences_->SaveFolder();
+    const QString proposed = QFileInfo(FreeFilePath(QDir(folder).filePath(name))).fileName();
+    const auto answer = ShowFileDialogNow(
+        {FileDialogMode::Save, filters, QString::fromLatin1(kJpegSuffix), proposed, folder, {}});
+    if (!answer) {
+        return std::nullopt;
+    }
+    preferences_->RememberSavedFile(answer->path);
+    return answer->path;
+}
+
 std::optional<QString> TForm1::ChooseSnapshotFile(const QString& name) {
+    // The snapshot is written in the format its name says (.bmp, .png, else JPEG); a name
+    // typed without an extension gets ".jpg", as the single save does.
     return bridge_.Call<std::optional<QString>>(
-        [this, name]() -> std::optional<QString> {
-            // The snapshot is written in the format its name says (.bmp, .png, else JPEG);
-            // a name typed without an extension gets ".jpg", as the single save does.
-            const auto answer = ShowFileDialogNow(
-                {FileDialogMode::Save, kPictureFilters, QString::fromLatin1(kJpegSuffix), name});
-            return answer ? std::optional<QString>(answer->path) : std::nullopt;
-        },
-        std::nullopt);
+        [this, name] { return ChooseSavePathNow(kPictureFilters, name); }, std::nullopt);
 }
 
 std::optional<QString> TForm1::ChooseJpegFile(const QString& name) {
     return bridge_.Call<std::optional<QString>>(
+        [this, name] { return ChooseSavePathNow(kJpegFilters, name); }, std::nullopt);
+}
+
+std::optional<QString> TForm1::UnaskedSnapshotFile(const QString& name) {
+    return bridge_.Call<std::optional<QString>>(
         [this, name]() -> std::optional<QString> {
-            const auto answer = ShowFileDialogNow(
-                {FileDialogMode::Save, kJpegFilters, QString::fromLatin1(kJpegSuffix), name});
-            return answer ? std::optional<QString>(answer->path) : std::nullopt;
+            if (!preferences_->SnapshotsWithoutAsking()) {
+                return std::nullopt;
+            }
+            const QString folder = preferences_->SnapshotFolder();
+            QDir().mkpath(folder);  // a folder that cannot be made fails the save, which says so
+            return FreeFilePath(QDir(folder).filePath(name));
         },
         std::nullopt);
+}
+
+void TForm1::ShowStatus(const QString& text) {
+    bridge_.Run([this, text] { statusBar()->showMessage(text); });
 }
 
 void TForm1::SetProgress(int percent) {
@@ -177,6 +202,9 @@ void TForm1::SetEnabled(Control control, bool enabled) {
 void TForm1::SetConnected(bool connected) {
     bridge_.Run([this, connected] {
         connected_ = connected;
+        if (connected) {
+            connectPrompt_->hide();  // for good: the picture area now shows the microscope's
+        }
         RefreshConnectButton();
     });
 }

@@ -1,4 +1,5 @@
-// TForm1: the start-up sequence, languages, the About box and the ways out.
+// TForm1: the start-up sequence, languages, the About box, the snapshot preference and
+// the ways out.
 #include "app/main_window.h"
 
 #include <chrono>
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLabel>
 #include <QMenu>
 #include <QThread>
 #include <QTimer>
@@ -22,6 +24,8 @@
 #include "app/key_bindings.h"
 #include "app/picture_box.h"
 #include "app/system_language.h"
+#include "app/user_folders.h"
+#include "app/user_preferences.h"
 #include "commands/message_numbers.h"
 #include "link/device_port.h"
 #include "link/frame.h"
@@ -54,8 +58,8 @@ enum MessageNumber {
 }  // namespace
 
 bool TForm1::FormCreate() {
-    // Steps 1 and 2: the logo lives in Image1; the profile folder is read now.
-    profileFolder_ = ProfileFolder();
+    // Step 1: the logo lives in Image1. Step 2: the scratch folder is the user's cache
+    // folder, not the profile.
     // Step 3, the receive-buffer lock and the live frame ring, belongs to their owners in
     // the link and view code.
     if (!LoadSystemIni()) {  // step 4
@@ -84,11 +88,6 @@ bool TForm1::FormCreate() {
     DetectSystemLanguage();  // step 14
     PrepareScratchFolder();  // step 15
     return true;
-}
-
-QString TForm1::ProfileFolder() const {
-    const QString userProfile = qEnvironmentVariable("USERPROFILE");
-    return userProfile.isEmpty() ? qEnvironmentVariable("HOME") : userProfile;
 }
 
 bool TForm1::LoadSystemIni() {
@@ -151,13 +150,8 @@ void TForm1::ShowStartupPicture() {
 }
 
 void TForm1::PrepareScratchFolder() {
-    scratchFolder_ =
-        QDir::toNativeSeparators(profileFolder_ + QLatin1Char('/') +
-                                 QString::fromLatin1(kScratchFolderName) + QLatin1Char('/'));
-    if (QFileInfo(scratchFolder_).isDir()) {
-        return;  // used as it is
-    }
-    if (!QDir().mkdir(scratchFolder_)) {
+    scratchFolder_ = QDir::toNativeSeparators(UserCacheFolder() + QLatin1Char('/'));
+    if (!QDir().mkpath(scratchFolder_)) {
         ReportError(QString::fromLatin1(kCreateFailurePrefix) + scratchFolder_);
     }
 }
@@ -185,9 +179,15 @@ void TForm1::ApplyLanguage() {
     language1_->setTitle(Message(kLanguageMenuText));
     help1_->setTitle(Message(kHelpMenuText));
     exit1_->setText(Message(kExitItemText));
+    snapshotsUnasked_->setText(Message(message::kSnapshotsUnaskedItem));
     about1_->setText(Message(kAboutItemText));
     checkBox2_->setText(Message(kMagnificationText));
     checkBox1_->setText(Message(kRulerText));
+    connectPrompt_->setText(Message(message::kConnectPrompt));
+    // A LanguageMode outside the six shows English texts; no item is marked for it.
+    if (const int current = CurrentLanguage(); current >= 0 && current < kLanguageCount) {
+        languageItems_[static_cast<std::size_t>(current)]->setChecked(true);
+    }
 
     const struct {
         const char* button;
@@ -256,6 +256,24 @@ void TForm1::About1Click() {
     // A fresh box on every opening, so its logo is read again each time.
     TAboutDlg about(parameters_.companyTitle, parameters_.versionInfo, startupFolder_);
     dialogs_.RunDialog(about);
+}
+
+void TForm1::SnapshotsUnaskedClick(bool on) {
+    if (!on) {
+        preferences_->SetSnapshotsWithoutAsking(false, preferences_->SnapshotFolder());
+        return;
+    }
+    FileRequest request{FileDialogMode::Folder,
+                        {},
+                        {},
+                        {},
+                        preferences_->SnapshotFolder(),
+                        Message(message::kSnapshotFolderCaption)};
+    const auto answer = ShowFileDialogNow(request);
+    snapshotsUnasked_->setChecked(answer.has_value());
+    if (answer) {
+        preferences_->SetSnapshotsWithoutAsking(true, answer->path);
+    }
 }
 
 void TForm1::SendDisconnectFrame() {

@@ -53,8 +53,18 @@ std::optional<FileAnswer> QtDialogProvider::ShowFileDialog(QWidget* parent,
     const bool save = request.mode == FileDialogMode::Save;
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (request.mode == FileDialogMode::Folder) {
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+    }
+    if (!request.caption.isEmpty()) {
+        dialog.setWindowTitle(request.caption);
+    }
     dialog.setNameFilters(request.filters);
     dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.folder.isEmpty()) {
+        dialog.setDirectory(request.folder);
+    }
     if (!request.fileName.isEmpty()) {
         dialog.selectFile(request.fileName);
     }

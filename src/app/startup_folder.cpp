@@ -5,14 +5,14 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
+
+#include "app/user_folders.h"
 
 namespace dm {
 
 namespace {
 
 constexpr char kSystemIniName[] = "System.ini";
-constexpr char kProgramFolderName[] = "digital-microscope";
 
 bool HoldsSystemIni(const QString& folder) {
     return !folder.isEmpty() && QFileInfo(QDir(folder).filePath(kSystemIniName)).isFile();
@@ -50,9 +50,7 @@ void FillMissingFiles(const QString& from, const QString& to) {
 }  // namespace
 
 StartupFolderPlaces StartupFolderPlacesOfThisRun() {
-    const QString userData = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return {QDir::currentPath(), QDir(userData).filePath(kProgramFolderName),
-            QDir::cleanPath(InstalledDataFolder())};
+    return {QDir::currentPath(), UserDataFolder(), QDir::cleanPath(InstalledDataFolder())};
 }
 
 QString ChooseStartupFolder(const StartupFolderPlaces& places) {

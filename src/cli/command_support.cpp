@@ -34,6 +34,44 @@ QString TakeErrors(MicroscopeSession& session) {
     return errors.join(QStringLiteral(" "));
 }
 
+QString PortStatus(PortProblem problem, bool answered) {
+    if (answered) {
+        return QStringLiteral("answered");
+    }
+    switch (problem) {
+        case PortProblem::kNone:
+            return QStringLiteral("silent");
+        case PortProblem::kInUse:
+            return QStringLiteral("busy");
+        case PortProblem::kPermissionDenied:
+            return QStringLiteral("permission denied");
+        case PortProblem::kUnusable:
+            return QStringLiteral("not a serial port");
+        case PortProblem::kNoDevice:
+            break;
+    }
+    return QStringLiteral("missing");
+}
+
+QString ExplainedPortStatus(PortProblem problem, bool answered) {
+    const QString status = PortStatus(problem, answered);
+    if (answered) {
+        return status;
+    }
+    switch (problem) {
+        case PortProblem::kNone:
+            return status + QStringLiteral(" (opened, no microscope answered)");
+        case PortProblem::kInUse:
+            return status + QStringLiteral(" (in use by another program)");
+        case PortProblem::kNoDevice:
+            return status + QStringLiteral(" (no such device)");
+        case PortProblem::kPermissionDenied:
+        case PortProblem::kUnusable:
+            break;
+    }
+    return status;
+}
+
 bool ConnectOrFail(MicroscopeSession& session, Outcome& outcome) {
     if (session.Connect()) {
         TakeErrors(session);  // "Microscope found." says nothing a script needs
@@ -44,6 +82,16 @@ bool ConnectOrFail(MicroscopeSession& session, Outcome& outcome) {
         return false;
     }
     const QString report = TakeErrors(session);
+    // The one device named: what a probe of it meets says more than the search's report.
+    if (!session.PortPath().empty() && session.Run(command::kPortSurvey)) {
+        const std::vector<PortFinding> findings = session.Commands().PortSurvey();
+        if (!findings.empty()) {
+            Fail(outcome, QStringLiteral("No microscope on %1: %2.")
+                              .arg(QString::fromStdString(session.PortPath()),
+                                   ExplainedPortStatus(findings.front().problem, false)));
+            return false;
+        }
+    }
     Fail(outcome,
          report.isEmpty() ? ConsoleWindow::EnglishMessage(message::kNoMicroscope) : report);
     return false;

@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/microscope_session.h"
+#include "link/device_port.h"
 #include "link/frame.h"
 
 namespace dm::cli {
@@ -15,7 +16,14 @@ namespace dm::cli {
 void Fail(Outcome& outcome, const QString& reason, int status = kExitFailed);
 void MarkInterrupted(Outcome& outcome);
 
-// Connects; on failure the outcome carries the search's report as its reason.
+// What a port is, as the ports command says it: "answered", "silent", "busy",
+// "permission denied", "not a serial port", "missing".
+QString PortStatus(PortProblem problem, bool answered);
+// The same with what it means for the user: "busy (in use by another program)".
+QString ExplainedPortStatus(PortProblem problem, bool answered);
+
+// Connects; on failure the outcome carries the search's report as its reason, or with
+// --port what that device is.
 bool ConnectOrFail(MicroscopeSession& session, Outcome& outcome);
 
 // The error boxes shown since the last look, as one line; empty when there was none.

@@ -2,6 +2,7 @@
 #include <QJsonArray>
 
 #include "cli/command_support.h"
+#include "cli/picture_json.h"
 #include "commands/command_codes.h"
 #include "view/magnification.h"
 
@@ -12,35 +13,6 @@ namespace {
 const char* const kDialoutHint =
     "To use serial ports, add your user to the dialout group (sudo usermod -aG dialout $USER) "
     "and log in again.";
-
-QString Status(const PortFinding& finding) {
-    if (finding.answered) {
-        return QStringLiteral("answered");
-    }
-    switch (finding.problem) {
-        case PortProblem::kNone:
-            return QStringLiteral("silent");
-        case PortProblem::kInUse:
-            return QStringLiteral("busy");
-        case PortProblem::kPermissionDenied:
-            return QStringLiteral("permission denied");
-        case PortProblem::kUnusable:
-            return QStringLiteral("not a serial port");
-        case PortProblem::kNoDevice:
-            break;
-    }
-    return QStringLiteral("missing");
-}
-
-QString Explanation(const QString& status) {
-    if (status == QStringLiteral("busy")) {
-        return QStringLiteral(" (in use by another program)");
-    }
-    if (status == QStringLiteral("silent")) {
-        return QStringLiteral(" (opened, no microscope answered)");
-    }
-    return {};
-}
 
 }  // namespace
 
@@ -57,10 +29,11 @@ Outcome RunPorts(const Options& options, const std::atomic<bool>& stop) {
     bool refused = false;
     for (const PortFinding& finding : session.Commands().PortSurvey()) {
         const QString device = QString::fromStdString(finding.device);
-        const QString status = Status(finding);
+        const QString status = PortStatus(finding.problem, finding.answered);
         answered = answered || finding.answered;
         refused = refused || finding.problem == PortProblem::kPermissionDenied;
-        outcome.lines << device + QStringLiteral("\t") + status + Explanation(status);
+        outcome.lines << device + QStringLiteral("\t") +
+                             ExplainedPortStatus(finding.problem, finding.answered);
         ports.append(
             QJsonObject{{QStringLiteral("device"), device}, {QStringLiteral("status"), status}});
     }
@@ -93,13 +66,8 @@ Outcome RunList(const Options& options, const std::atomic<bool>& stop) {
         const QString shown =
             magnification ? QStringLiteral("%1X").arg(*magnification) : QStringLiteral("-");
         outcome.lines << QStringLiteral("%1\t%2\t%3").arg(number).arg(entry.size).arg(shown);
-        QJsonObject picture{{QStringLiteral("number"), static_cast<qint64>(number)},
-                            {QStringLiteral("file"), PictureFileName(number)},
-                            {QStringLiteral("size"), static_cast<qint64>(entry.size)},
-                            {QStringLiteral("zoomCode"), zoomCode}};
-        picture.insert(QStringLiteral("magnification"),
-                       magnification ? QJsonValue(*magnification) : QJsonValue());
-        pictures.append(picture);
+        // Where download without --out would write it.
+        pictures.append(PictureJson(number, PictureFileName(number), entry.size, zoomCode));
     }
     outcome.json.insert(QStringLiteral("pictures"), pictures);
     return outcome;

@@ -25,7 +25,10 @@ SerialPort::PortTableSource TableFor(const std::string& portPath) {
 }  // namespace
 
 MicroscopeSession::MicroscopeSession(const std::string& portPath, const std::atomic<bool>& stop)
-    : stop_(stop), buffer_(std::make_unique<ReceiveBuffer>()), port_(*buffer_, TableFor(portPath)) {
+    : stop_(stop),
+      portPath_(portPath),
+      buffer_(std::make_unique<ReceiveBuffer>()),
+      port_(*buffer_, TableFor(portPath)) {
     commandThread_ = std::make_unique<TCmdProcThread>(state_);
     dataThread_ = std::make_unique<TDataProcThread>(*buffer_, port_, state_, pictures_, snapshots_,
                                                     *this, window_);

@@ -56,6 +56,8 @@ class MicroscopeSession : public LiveFrameSink {
     // The port search; true when a microscope answered and the link started.
     bool Connect();
     bool Connected() const;
+    // The --port device, empty when the ports are searched.
+    const std::string& PortPath() const { return portPath_; }
     // The microscope went away during the conversation.
     bool LinkLost() const { return state_.linkLost.load(std::memory_order_acquire); }
     // Live frames seen so far; the info word of the last is in the device state.
@@ -68,6 +70,7 @@ class MicroscopeSession : public LiveFrameSink {
     void Disconnect();
 
     const std::atomic<bool>& stop_;
+    std::string portPath_;
     ConsoleWindow window_;
     DeviceState state_;
     std::unique_ptr<ReceiveBuffer> buffer_;  // 128 KiB: kept off the stack

@@ -26,9 +26,37 @@ const std::map<std::string, double> kDurationUnits = {
 constexpr auto kDurationParsing = static_cast<CLI::AsNumberWithUnit::Options>(
     CLI::AsNumberWithUnit::CASE_SENSITIVE | CLI::AsNumberWithUnit::UNIT_REQUIRED);
 
+constexpr int64_t kShortestInterval = 1;  // ms
+const char* const kCommonOptions =
+    "Common options (before or after the command): --port PATH, --json, --quiet; see "
+    "digital-microscope-cli --help.";
+
 void AddPictureNumbers(CLI::App& command, Options& options, const char* what) {
-    command.add_option("NUMBER", options.numbers, what)
-        ->check(CLI::Range(kFirstPictureNumber, kLastPictureNumber));
+    command.add_option("NUMBER", options.numbers, what)->type_name("NUMBER");
+}
+
+// The limits a script may run into, said in its own terms rather than the parser's.
+std::optional<std::string> RangeError(const Options& options, const CLI::Option& every,
+                                      double everyMs) {
+    for (const uint32_t number : options.numbers) {
+        if (number < static_cast<uint32_t>(kFirstPictureNumber) ||
+            number > static_cast<uint32_t>(kLastPictureNumber)) {
+            return "picture numbers must be between " + std::to_string(kFirstPictureNumber) +
+                   " and " + std::to_string(kLastPictureNumber);
+        }
+    }
+    if (every.count() > 0 && everyMs < static_cast<double>(kShortestInterval)) {
+        return "--every must be at least " + std::to_string(kShortestInterval) + "ms";
+    }
+    if (options.count < 1 || options.count > kMaxSeriesCount) {
+        return "--count must be between 1 and " + std::to_string(kMaxSeriesCount);
+    }
+    return std::nullopt;
+}
+
+int UsageError(const std::string& text) {
+    std::cerr << kProgramName << ": " << text << "\n" << kUsageLine << "\n";
+    return kExitUsage;
 }
 
 }  // namespace
@@ -39,7 +67,8 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     app.set_version_flag("--version", std::string(kProgramName) + " " + DM_VERSION);
     app.require_subcommand(1);
     app.fallthrough();
-    app.add_option("--port", options.port, "Use this serial device instead of searching the ports");
+    app.add_option("--port", options.port, "Use this serial device instead of searching the ports")
+        ->type_name("PATH");
     app.add_flag("--json", options.json, "Write one JSON document on stdout");
     app.add_flag("--quiet", options.quiet,
                  "Only errors and the answer asked for: no progress, no report");
@@ -50,24 +79,33 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     CLI::App* download =
         app.add_subcommand("download", "Save pictures from the microscope as files");
     AddPictureNumbers(*download, options, "Pictures to save (default: all)");
-    download->add_option("--out", options.out, "Folder to save into (default: the current one)");
+    download
+        ->add_option("--out", options.out,
+                     "Folder to save into, made when missing (default: the current one)")
+        ->type_name("FOLDER");
     download->add_flag("--force", options.force, "Replace files that already exist");
 
     CLI::App* snapshot = app.add_subcommand("snapshot", "Take a snapshot, or a time-lapse series");
-    snapshot->add_option("--out", options.out, "File to write, or the base name of a series");
+    snapshot
+        ->add_option("--out", options.out,
+                     "File to write (its folder is made), a folder ending in /, or the base "
+                     "name of a series")
+        ->type_name("FILE");
+    snapshot->add_flag("--force", options.force,
+                       "Replace a file that exists (default: take the next free number)");
     double everyMs = 0;
     CLI::Option* every =
         snapshot->add_option("--every", everyMs, "Interval of a series: 500ms, 10s, 5m, 1h")
-            ->transform(CLI::AsNumberWithUnit(kDurationUnits, kDurationParsing, "UNIT"))
-            ->check(CLI::PositiveNumber)
+            ->transform(CLI::AsNumberWithUnit(kDurationUnits, kDurationParsing, "UNIT")
+                            .description(""))  // the help says DURATION, not the parser's types
             ->type_name("DURATION");
     snapshot->add_option("--count", options.count, "Number of shots in the series")
-        ->check(CLI::Range(1, kMaxSeriesCount))
+        ->type_name("N")
         ->needs(every);
     every->needs("--count");
 
     CLI::App* upload = app.add_subcommand("upload", "Send a JPEG or BMP picture to the microscope");
-    upload->add_option("FILE", options.file, "The picture")->required();
+    upload->add_option("FILE", options.file, "The picture")->type_name("FILE")->required();
 
     CLI::App* remove = app.add_subcommand("delete", "Delete pictures from the microscope");
     AddPictureNumbers(*remove, options, "Pictures to delete");
@@ -78,8 +116,12 @@ ParseResult ParseCommandLine(int argc, char** argv) {
     CLI::App* key = app.add_subcommand("key", "Press one of the microscope's eight keys");
     std::string keyName;
     key->add_option("KEY", keyName, "up, left, centre, right, down, zoom-out, lock or zoom-in")
+        ->type_name("KEY")
         ->required()
         ->check(CLI::IsMember(kKeys));
+    for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
+        command->footer(kCommonOptions);
+    }
 
     try {
         app.parse(argc, argv);
@@ -87,13 +129,13 @@ ParseResult ParseCommandLine(int argc, char** argv) {
         app.exit(e);
         return {std::nullopt, kExitDone};
     } catch (const CLI::ParseError& e) {
-        std::cerr << kProgramName << ": " << e.what() << "\n" << kUsageLine << "\n";
-        return {std::nullopt, kExitUsage};
+        return {std::nullopt, UsageError(e.what())};
     }
     if (remove->parsed() && !options.all && options.numbers.empty()) {
-        std::cerr << kProgramName << ": delete needs picture numbers or --all\n"
-                  << kUsageLine << "\n";
-        return {std::nullopt, kExitUsage};
+        return {std::nullopt, UsageError("delete needs picture numbers or --all")};
+    }
+    if (const auto error = RangeError(options, *every, everyMs)) {
+        return {std::nullopt, UsageError(*error)};
     }
     options.command = app.get_subcommands().front()->get_name();
     if (every->count() > 0) {

@@ -22,7 +22,7 @@ struct Options {
 
     std::vector<uint32_t> numbers;  // download, delete
     std::string out;                // download: folder; snapshot: file or series base
-    bool force = false;             // download: replace existing files
+    bool force = false;             // download, snapshot: replace existing files
     std::optional<std::chrono::milliseconds> every;  // snapshot series
     int count = 1;
     std::string file;  // upload

@@ -9,7 +9,7 @@
 namespace dm::cli {
 
 SaveOutcome SaveReceivedPicture(const QByteArray& jpeg, uint32_t info, const QDateTime& taken,
-                                const QString& path) {
+                                const QString& path, QString* why) {
     const QImage decoded = DecodeJpegStream(jpeg, QImage::Format_RGB32);
     if (decoded.isNull()) {
         return SaveOutcome::kUndecodable;
@@ -21,8 +21,9 @@ SaveOutcome SaveReceivedPicture(const QByteArray& jpeg, uint32_t info, const QDa
     const uint8_t zoomCode = frame::ZoomCode(info);
     const QImage picture = ZoomedPicture(surface.Picture(), frame::ZoomStep(zoomCode));
     const PictureFacts facts{zoomCode, taken};
-    return SavePictureFile(picture, path, kDefaultJpegQuality, facts) ? SaveOutcome::kSaved
-                                                                      : SaveOutcome::kNotWritten;
+    return SavePictureFile(picture, path, kDefaultJpegQuality, facts, why)
+               ? SaveOutcome::kSaved
+               : SaveOutcome::kNotWritten;
 }
 
 }  // namespace dm::cli

@@ -14,7 +14,8 @@ namespace dm::cli {
 
 enum class SaveOutcome { kSaved, kUndecodable, kNotWritten };
 
+// With kNotWritten, `why` says what the system answered ("No space left on device").
 SaveOutcome SaveReceivedPicture(const QByteArray& jpeg, uint32_t info, const QDateTime& taken,
-                                const QString& path);
+                                const QString& path, QString* why = nullptr);
 
 }  // namespace dm::cli

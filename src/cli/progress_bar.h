@@ -1,7 +1,8 @@
 #pragma once
 // A progress bar on stderr, redrawn in place: only when stderr is a terminal (and the
 // user did not ask for quiet); otherwise it writes nothing at all, so logs and pipes stay
-// clean. Any thread: updates are serialised.
+// clean. It only moves forward, and not at all once frozen (an interrupted transfer
+// shows what was done). Any thread: updates are serialised.
 
 #include <mutex>
 #include <string>
@@ -16,8 +17,12 @@ class ProgressBar {
     ProgressBar& operator=(const ProgressBar&) = delete;
 
     void Update(int percent);
+    // The same with what is being done after the bar ("00000003.jpg, 12.0 of 40.5 kB,
+    // 3 s left").
+    void Update(int percent, std::string detail);
     // A new label ("shot 3 of 5") with the bar where it is.
     void Relabel(std::string label);
+    void Freeze();
 
   private:
     void DrawLocked();
@@ -26,7 +31,10 @@ class ProgressBar {
     std::string label_;
     bool enabled_;
     bool drawn_ = false;
+    bool frozen_ = false;
     int percent_ = -1;
+    std::string detail_;
+    std::size_t drawnWidth_ = 0;
 };
 
 }  // namespace dm::cli

@@ -7,9 +7,11 @@
 #include <QJsonArray>
 
 #include "cli/command_support.h"
+#include "cli/picture_json.h"
 #include "cli/picture_saving.h"
 #include "cli/progress_bar.h"
 #include "commands/command_codes.h"
+#include "view/free_file_name.h"
 
 namespace dm::cli {
 
@@ -30,13 +32,14 @@ const QString kSeriesTimeFormat = QStringLiteral("yyyyMMdd-HHmmss");
 
 struct Shot {
     QString path;
-    QString error;  // empty when saved
-    uint8_t zoomCode = 0;
+    QString error;      // empty when saved
+    uint32_t info = 0;  // of the live picture before it: its number and zoom
 };
 
 class SnapshotTaker {
   public:
-    explicit SnapshotTaker(MicroscopeSession& session) : session_(session) {}
+    SnapshotTaker(MicroscopeSession& session, bool replace)
+        : session_(session), replace_(replace) {}
 
     // Switches the camera on and waits for its first live picture.
     bool StartCamera() {
@@ -101,25 +104,33 @@ class SnapshotTaker {
         if (QFileInfo(path).suffix().isEmpty()) {
             path += QStringLiteral(".") + kDefaultSuffix;
         }
+        if (!replace_) {
+            path = FreeFilePath(path);
+        }
+        if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+            return {path, QStringLiteral("The folder of %1 cannot be created.").arg(path)};
+        }
         const int32_t count = session_.Snapshots().Count();
         if (session_.LinkLost() || count <= before) {
             return {path, QStringLiteral("The snapshot picture was not received.")};
         }
         // The zoom comes from the live picture shown just before the snapshot.
         const uint32_t info = state.currentPictureInfo.load(std::memory_order_relaxed);
+        QString why;
         switch (SaveReceivedPicture(session_.Snapshots().StreamAt(count - 1), info,
-                                    QDateTime::currentDateTime(), path)) {
+                                    QDateTime::currentDateTime(), path, &why)) {
             case SaveOutcome::kSaved:
-                return {path, QString(), frame::ZoomCode(info)};
+                return {path, QString(), info};
             case SaveOutcome::kUndecodable:
                 return {path, QStringLiteral("The snapshot picture could not be decoded.")};
             case SaveOutcome::kNotWritten:
                 break;
         }
-        return {path, QStringLiteral("The snapshot could not be saved to %1.").arg(path)};
+        return {path, QStringLiteral("The snapshot could not be saved to %1: %2.").arg(path, why)};
     }
 
     MicroscopeSession& session_;
+    bool replace_;
 };
 
 // A series is numbered and time-stamped: "<base>-0001-20261208-143005.jpg".
@@ -145,11 +156,16 @@ QString SeriesPath(const Options& options, int shot, const QDateTime& when) {
 
 Outcome RunSnapshot(const Options& options, const std::atomic<bool>& stop) {
     Outcome outcome;
+    const QString out = QString::fromStdString(options.out);
+    if (out.endsWith(QLatin1Char('/')) && !QDir().mkpath(out)) {
+        Fail(outcome, QStringLiteral("The folder %1 cannot be created.").arg(out));
+        return outcome;
+    }
     MicroscopeSession session(options.port, stop);
     if (!ConnectOrFail(session, outcome)) {
         return outcome;
     }
-    SnapshotTaker taker(session);
+    SnapshotTaker taker(session, options.force);
     if (!taker.StartCamera()) {
         session.Stopped() ? MarkInterrupted(outcome)
                           : Fail(outcome, QStringLiteral("The camera sends no picture."));
@@ -177,10 +193,11 @@ Outcome RunSnapshot(const Options& options, const std::atomic<bool>& stop) {
         }
         if (taken.error.isEmpty()) {
             outcome.lines << QStringLiteral("saved %1").arg(taken.path);
-            shots.append(
-                QJsonObject{{QStringLiteral("shot"), shot},
-                            {QStringLiteral("file"), QFileInfo(taken.path).absoluteFilePath()},
-                            {QStringLiteral("zoomCode"), taken.zoomCode}});
+            QJsonObject picture =
+                PictureJson(frame::PictureNumber(taken.info), taken.path,
+                            QFileInfo(taken.path).size(), frame::ZoomCode(taken.info));
+            picture.insert(QStringLiteral("shot"), shot);
+            shots.append(picture);
         } else {
             outcome.warnings << QStringLiteral("shot %1 missed: %2").arg(shot).arg(taken.error);
             missed.append(QJsonObject{{QStringLiteral("shot"), shot},

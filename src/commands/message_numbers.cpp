@@ -38,6 +38,11 @@ constexpr std::array<const char*, kLastAdded - kFirstAdded + 1> kEnglish{
     "Lock (%1)",
     "Zoom in (%1)",
     "Snapshot (%1)",
+    "Press Connect to begin",
+    "Saved %1",
+    "%1 pictures saved in %2",
+    "Save snapshots without asking...",
+    "Choose the folder for snapshots saved without asking",
 };
 }  // namespace
 

@@ -50,7 +50,12 @@ inline constexpr int kZoomOutHint = 56;
 inline constexpr int kLockHint = 57;
 inline constexpr int kZoomInHint = 58;
 inline constexpr int kSnapshotHint = 59;
-inline constexpr int kLastAdded = 59;
+inline constexpr int kConnectPrompt = 60;          // over the start-up picture
+inline constexpr int kSavedFile = 61;              // %1: the file written
+inline constexpr int kSavedPictures = 62;          // %1 pictures, %2: their folder
+inline constexpr int kSnapshotsUnaskedItem = 63;   // File menu item
+inline constexpr int kSnapshotFolderCaption = 64;  // its folder dialog
+inline constexpr int kLastAdded = 64;
 
 // The English text of an added message (kFirstAdded..kLastAdded); nullptr otherwise.
 const char* BuiltInEnglishText(int number);

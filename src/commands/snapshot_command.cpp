@@ -10,13 +10,12 @@ namespace dm {
 namespace {
 const char* const kBufferFullText = "Image Buffer Full!!";
 
-// "P" + year, month and day without leading zeros or separators + "_" + number.
+const QString kSnapshotDateFormat = QStringLiteral("yyyyMMdd");
+
+// "P" + the date in 8 digits + "_" + number: one day's names never equal another day's
+// and they sort by date.
 QString SnapshotBaseName(const QDate& date, uint16_t number) {
-    return QStringLiteral("P%1%2%3_%4")
-        .arg(date.year())
-        .arg(date.month())
-        .arg(date.day())
-        .arg(number);
+    return QStringLiteral("P%1_%2").arg(date.toString(kSnapshotDateFormat)).arg(number);
 }
 }  // namespace
 
@@ -55,11 +54,13 @@ void DeviceCommands::Snapshot() {
     snapshotNames_[counter] = baseName;
     const QString fileName = baseName + QStringLiteral(".jpg");
 
-    if (window_.AskWarning(window_.Message(message::kSnapshotSaveQuestion))) {
-        if (const auto chosen = window_.ChooseSnapshotFile(fileName)) {
-            state_.snapshotFileName = *chosen;
-            state_.snapshotSaveRequested.store(true, std::memory_order_release);
-        }
+    std::optional<QString> chosen = window_.UnaskedSnapshotFile(fileName);
+    if (!chosen && window_.AskWarning(window_.Message(message::kSnapshotSaveQuestion))) {
+        chosen = window_.ChooseSnapshotFile(fileName);
+    }
+    if (chosen) {
+        state_.snapshotFileName = *chosen;
+        state_.snapshotSaveRequested.store(true, std::memory_order_release);
     }
     state_.snapshotBusy.store(false, std::memory_order_release);
 }

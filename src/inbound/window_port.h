@@ -56,6 +56,14 @@ class WindowPort {
     virtual std::optional<QString> ChooseSnapshotFile(
         const QString& name) = 0;                                            // SavePictureDialog1
     virtual std::optional<QString> ChooseJpegFile(const QString& name) = 0;  // SaveDialog1
+    // Where a snapshot of this default name goes when the user chose to save snapshots
+    // without asking; none: the save question and the dialog come as usual.
+    virtual std::optional<QString> UnaskedSnapshotFile(const QString& /*name*/) {
+        return std::nullopt;
+    }
+    // Says what was just done ("Saved /home/ann/Pictures/P20261208_1.jpg") without a box
+    // to click away; a window without a status line ignores it.
+    virtual void ShowStatus(const QString& /*text*/) {}
 
     // Controls.
     virtual void SetProgress(int percent) = 0;  // ProgressBar1

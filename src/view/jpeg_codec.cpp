@@ -49,19 +49,25 @@ std::optional<QSize> ReadPictureSize(void* handle, const uint8_t* data, std::siz
     return QSize(width, height);
 }
 
+enum class Warnings { kTolerated, kRefused };
+
 // Decodes into a picture of `target` size, which must be the header's size or one of its
 // TurboJPEG-scaled sizes.
 QImage DecodeAtSize(void* handle, const uint8_t* data, std::size_t size, QSize target,
-                    QImage::Format format, int pixelFormat) {
+                    QImage::Format format, int pixelFormat,
+                    Warnings warnings = Warnings::kTolerated) {
     QImage picture(target, format);
     if (picture.isNull()) {
         return {};
     }
-    const int result = tjDecompress2(handle, data, static_cast<unsigned long>(size), picture.bits(),
-                                     target.width(), static_cast<int>(picture.bytesPerLine()),
-                                     target.height(), pixelFormat, 0);
-    // A warning (for example a truncated stream) still leaves a usable picture.
-    if (result != 0 && tjGetErrorCode(handle) != TJERR_WARNING) {
+    const int result =
+        tjDecompress2(handle, data, static_cast<unsigned long>(size), picture.bits(),
+                      target.width(), static_cast<int>(picture.bytesPerLine()), target.height(),
+                      pixelFormat, warnings == Warnings::kRefused ? TJFLAG_STOPONWARNING : 0);
+    // A warning (for example a truncated stream) still leaves a usable picture, unless
+    // warnings are refused.
+    if (result != 0 &&
+        (warnings == Warnings::kRefused || tjGetErrorCode(handle) != TJERR_WARNING)) {
         return {};
     }
     return picture;
@@ -150,7 +156,7 @@ QImage DecodeJpegFileToFit(const QString& path, QSize box) {
         return {};
     }
     return DecodeAtSize(handle.get(), BytesOf(jpeg), size, SmallestCoveringSize(*full, box),
-                        QImage::Format_RGB888, TJPF_RGB);
+                        QImage::Format_RGB888, TJPF_RGB, Warnings::kRefused);
 }
 
 QByteArray EncodeJpegStream(const QImage& picture, int quality) {

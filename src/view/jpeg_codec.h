@@ -35,7 +35,9 @@ QImage DecodeJpegFile(const QString& path);
 // A picture file chosen by the user, which may be of any size, decoded only as large as
 // fitting it into the box needs: reduced by the smallest of TurboJPEG's scaling factors
 // that still leaves at least min(width, box width) x min(height, box height) pixels.
-// 24-bit (QImage::Format_RGB888). No side bound beyond JPEG's own applies here.
+// 24-bit (QImage::Format_RGB888). No side bound beyond JPEG's own applies here, but a
+// stream the decoder warns about (broken or cut data) gives a null QImage: such a file is
+// never passed on as a picture.
 QImage DecodeJpegFileToFit(const QString& path, QSize box);
 
 // Encodes a picture (any format; converted to 24-bit first) with quality 1..100.

@@ -152,10 +152,12 @@ void DrawMagnification(QImage& target, uint8_t magnification, const QColor& back
 }
 
 void DrawRuler(QImage& target, uint8_t zoomCode, const QColor& background) {
-    if (const std::optional<QString> label = RulerLabel(zoomCode)) {
-        DrawOpaqueText(target, kRulerLabelOrigin, *label, kRulerLabelPixelSize, kRulerLabelColor,
-                       background);
+    const std::optional<QString> label = RulerLabel(zoomCode);
+    if (!label) {
+        return;
     }
+    DrawOpaqueText(target, kRulerLabelOrigin, *label, kRulerLabelPixelSize, kRulerLabelColor,
+                   background);
     DrawLineExcludingEnd(target, {kRulerStartX, kRulerBaseY}, {kRulerEndX, kRulerBaseY},
                          kRulerLineColor);
     DrawTicks(target, kMinorTickSpacing, kMinorTickTopY);

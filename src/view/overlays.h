@@ -36,8 +36,8 @@ QString MagnificationLabel(uint8_t magnification);
 std::optional<QString> RulerLabel(uint8_t zoomCode);
 
 void DrawMagnification(QImage& target, uint8_t magnification, const QColor& background);
-// Draws the ruler's lines for every zoom code; the length label only where the zoom
-// range has a ruler length.
+// Draws the ruler, lines and length label, only where the zoom range has a ruler length:
+// ticks without a length would look like a scale and not be one.
 void DrawRuler(QImage& target, uint8_t zoomCode, const QColor& background);
 // The magnification label first (when asked for and the zoom range has one), then the
 // ruler (when asked for).

@@ -7,6 +7,7 @@
 
 #include "commands/message_numbers.h"
 #include "link/frame.h"
+#include "view/free_file_name.h"
 #include "view/jpeg_codec.h"
 #include "view/live_frame_ring.h"
 #include "view/magnification.h"
@@ -87,7 +88,9 @@ void PictureBrowser::SaveBtnClick() {
     }
     if (const auto error = SaveAsJpeg(row, *path, kSingleSaveJpegQuality)) {
         window_.ShowError(*error);
+        return;
     }
+    window_.ShowStatus(window_.Message(message::kSavedFile).arg(QDir::toNativeSeparators(*path)));
 }
 
 void PictureBrowser::SaveAllBtnClick() {
@@ -120,7 +123,13 @@ void PictureBrowser::SaveAllBtnClick() {
                 break;
         }
     }
-    window_.ShowInfo(window_.Message(message::kSaveAllSummary).arg(saved).arg(skipped).arg(failed));
+    window_.ShowStatus(
+        window_.Message(message::kSavedPictures).arg(saved).arg(QDir::toNativeSeparators(folder)));
+    // A box only when something was left out.
+    if (skipped > 0 || failed > 0) {
+        window_.ShowInfo(
+            window_.Message(message::kSaveAllSummary).arg(saved).arg(skipped).arg(failed));
+    }
 }
 
 PictureBrowser::SaveResult PictureBrowser::SaveOneOfAll(int row, const QString& folder) const {
@@ -129,8 +138,9 @@ PictureBrowser::SaveResult PictureBrowser::SaveOneOfAll(int row, const QString& 
     }
     const uint32_t info = pictures_.InfoAt(row);
     // One summary tells of every failure, rather than a box for each picture.
-    const auto error =
-        SaveAsJpeg(row, QDir(folder).filePath(DefaultJpegFileName(info)), kDefaultJpegQuality);
+    // A file already there is kept: the picture takes the next free name beside it.
+    const auto error = SaveAsJpeg(
+        row, FreeFilePath(QDir(folder).filePath(DefaultJpegFileName(info))), kDefaultJpegQuality);
     return error ? SaveResult::Failed : SaveResult::Saved;
 }
 

@@ -15,11 +15,18 @@ namespace dm {
 namespace {
 constexpr int kDefaultNameDigits = 8;
 const QString kScratchPattern = QStringLiteral("*.bmp");
+const char* const kNotEncoded = "The picture could not be encoded";
+
+void Tell(QString* why, const QString& reason) {
+    if (why != nullptr) {
+        *why = reason;
+    }
+}
 
 // The picture in a format Qt writes itself ("bmp", "png"), with the scale of the facts
 // as its pixel density; false on any failure.
 bool SaveQtFormatFile(const QImage& picture, const QString& path, const char* format,
-                      const PictureFacts& facts) {
+                      const PictureFacts& facts, QString* why = nullptr) {
     QImage stamped = picture;
     StampDensity(stamped, facts);
     QByteArray bytes;
@@ -27,12 +34,13 @@ bool SaveQtFormatFile(const QImage& picture, const QString& path, const char* fo
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, format);
     if (!writer.write(stamped)) {
+        Tell(why, writer.errorString());
         return false;
     }
     if (!HasScale(facts, picture.width())) {
         ForgetPixelDensity(bytes);
     }
-    return WriteFileWhole(path, bytes);
+    return WriteFileWhole(path, bytes, why);
 }
 }  // namespace
 
@@ -67,34 +75,45 @@ bool EmptyScratchFolder(const QString& folder) {
     return emptied;
 }
 
-bool WriteFileWhole(const QString& path, const QByteArray& bytes) {
+bool WriteFileWhole(const QString& path, const QByteArray& bytes, QString* why) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
+        Tell(why, file.errorString());
         return false;
     }
     if (file.write(bytes) != bytes.size()) {
+        Tell(why, file.errorString());
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    if (!file.commit()) {
+        Tell(why, file.errorString());
+        return false;
+    }
+    return true;
 }
 
 bool SaveJpegFile(const QImage& picture, const QString& path, int quality,
-                  const PictureFacts& facts) {
+                  const PictureFacts& facts, QString* why) {
     const QByteArray jpeg = EncodeJpegStream(picture, quality);
-    return !jpeg.isEmpty() && WriteFileWhole(path, StampJpeg(jpeg, facts));
+    if (jpeg.isEmpty()) {
+        Tell(why, QString::fromLatin1(kNotEncoded));
+        return false;
+    }
+    return WriteFileWhole(path, StampJpeg(jpeg, facts), why);
 }
 
 bool SavePictureFile(const QImage& picture, const QString& path, int jpegQuality,
-                     const PictureFacts& facts) {
+                     const PictureFacts& facts, QString* why) {
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix != QStringLiteral("bmp") && suffix != QStringLiteral("png")) {
-        return SaveJpegFile(picture, path, jpegQuality, facts);
+        return SaveJpegFile(picture, path, jpegQuality, facts, why);
     }
     if (suffix == QStringLiteral("bmp")) {  // the same 24-bit BMP as a scratch picture
-        return SaveQtFormatFile(picture.convertToFormat(QImage::Format_RGB888), path, "bmp", facts);
+        return SaveQtFormatFile(picture.convertToFormat(QImage::Format_RGB888), path, "bmp", facts,
+                                why);
     }
-    return SaveQtFormatFile(picture, path, "png", facts);
+    return SaveQtFormatFile(picture, path, "png", facts, why);
 }
 
 }  // namespace dm

@@ -29,16 +29,17 @@ QImage LoadScratchPicture(const QString& path);  // null when missing or unreada
 bool EmptyScratchFolder(const QString& folder);
 
 // Writes the bytes as the whole file, replacing an existing one; false on any failure,
-// with no file (or the old file untouched) left behind.
-bool WriteFileWhole(const QString& path, const QByteArray& bytes);
+// with no file (or the old file untouched) left behind. The writers below tell why a
+// write failed in `why` ("Permission denied", "No space left on device") when given.
+bool WriteFileWhole(const QString& path, const QByteArray& bytes, QString* why = nullptr);
 // Encodes the picture as JPEG with the quality, stamps the facts into it and writes it
 // whole.
 bool SaveJpegFile(const QImage& picture, const QString& path, int quality,
-                  const PictureFacts& facts);
+                  const PictureFacts& facts, QString* why = nullptr);
 // Writes the picture whole in the format its file name ends with: ".bmp" a BMP, ".png" a
 // PNG (either case), anything else a JPEG of the quality. A BMP or PNG carries the scale
 // of the facts as its pixel density, a JPEG all of them.
 bool SavePictureFile(const QImage& picture, const QString& path, int jpegQuality,
-                     const PictureFacts& facts);
+                     const PictureFacts& facts, QString* why = nullptr);
 
 }  // namespace dm

@@ -1,5 +1,6 @@
 #pragma once
-// The scratch folders of one run of the program, inside the scratch root (temp_pic):
+// The scratch folders of one run of the program, inside the scratch root (the program's folder in
+// the user's cache folder):
 //   <root>/run-<pid>[-<n>]/downloads  the scratch pictures of the current download
 //   <root>/run-<pid>[-<n>]/snapshots  the scratch picture of a snapshot being saved
 // so a snapshot's scratch picture never shares a name with a downloaded one, and no run

@@ -1,6 +1,7 @@
 #include "view/snapshot_finisher.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <utility>
@@ -121,6 +122,9 @@ void SnapshotFinisher::SaveSnapshot(const QString& chosenPath) {
     const PictureFacts facts{frame::ZoomCode(info), QDateTime::currentDateTime()};
     if (picture.isNull() || !SavePictureFile(picture, path, kDefaultJpegQuality, facts)) {
         window_.ShowError(window_.Message(message::kPictureNotSaved).arg(path));
+    } else {
+        window_.ShowStatus(
+            window_.Message(message::kSavedFile).arg(QDir::toNativeSeparators(path)));
     }
     QFile::remove(scratch);
 }

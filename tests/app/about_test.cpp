@@ -43,6 +43,7 @@ class AboutTest : public AppFixture {
 };
 
 TEST_F(AboutTest, ShowsTitleVersionAndLogo) {
+    EditDataLine(QStringLiteral("System.ini"), "Version_Info=", "Version_Info=3.05");
     Start();
     const AboutSeen seen = OpenAbout();
     EXPECT_EQ(dialogs.dialogsRun, 1);
@@ -62,7 +63,7 @@ TEST_F(AboutTest, EveryOpeningReadsTheLogoAgain) {
     ASSERT_TRUE(QFile::remove(DataFile(QStringLiteral("Small_Logo.bmp"))));
     const AboutSeen third = OpenAbout();
     EXPECT_FALSE(third.logoLoaded);
-    EXPECT_EQ(third.label3, QStringLiteral("Version  3.05"));  // the labels do not need it
+    EXPECT_EQ(third.label3, QStringLiteral("Version  " DM_VERSION));  // the labels do not need it
     EXPECT_EQ(dialogs.dialogsRun, 3);
     EXPECT_TRUE(dialogs.boxes.empty());
 }
@@ -95,6 +96,20 @@ TEST_F(AboutTest, LayoutKeepsTheLinkHiddenAndEscapeDoesNotClose) {
     QTest::keyClick(&about, Qt::Key_Return);
     EXPECT_FALSE(about.isVisible());
     EXPECT_EQ(about.result(), QDialog::Accepted);
+}
+
+TEST(ShippedSystemIni, CarriesTheVersionOfTheBuildAndOtherwiseTheDataFile) {
+    QFile source(QStringLiteral(DM_SOURCE_TREE "/data/System.ini"));
+    QFile built(qEnvironmentVariable("DM_BINARY_DIR") + QStringLiteral("/data/System.ini"));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly) && built.open(QIODevice::ReadOnly));
+    QList<QByteArray> sourceLines = source.readAll().split('\n');
+    const QList<QByteArray> builtLines = built.readAll().split('\n');
+    for (QByteArray& line : sourceLines) {
+        if (line.startsWith("Version_Info=")) {
+            line = QByteArray("Version_Info=" DM_VERSION);
+        }
+    }
+    EXPECT_EQ(builtLines, sourceLines);
 }
 
 TEST(DirectoryDialog, OffersDrivesAndTheirFolders) {

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QStringList>
@@ -68,8 +69,9 @@ class LanguageTest : public AppFixture {
         }
         EXPECT_EQ(Find<QToolButton>(window, "ExitBtn")->toolTip(), QStringLiteral("Exit"));
         for (int item = 0; item < kLanguageCount; ++item) {
-            EXPECT_EQ(Find<QAction>(window, kLanguageItems[item])->text(),
-                      QString::fromUtf8(LanguageAt(item).menuCaption));
+            const QAction* action = Find<QAction>(window, kLanguageItems[item]);
+            EXPECT_EQ(action->text(), QString::fromUtf8(LanguageAt(item).menuCaption));
+            EXPECT_EQ(action->isChecked(), item == language) << "only the current one is marked";
         }
     }
 
@@ -181,8 +183,12 @@ TEST_F(LanguageTest, MissingKeyGivesAnEmptyTextButAnAddedOneItsEnglishText) {
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
-TEST_F(LanguageTest, ConnectButtonFollowsTheConnectionInEveryLanguage) {
+TEST_F(LanguageTest, ConnectButtonFollowsTheConnectionAndThePromptGoesForGood) {
     Start();
+    auto* prompt = Find<QLabel>(*form, "ConnectPrompt");
+    Find<QAction>(*form, "JapanMenu")->trigger();
+    EXPECT_EQ(prompt->text(), FileMessage(kJapanese, message::kConnectPrompt));
+    EXPECT_TRUE(prompt->isVisibleTo(form.get()));
     form->SetConnected(true);
     Find<QAction>(*form, "Russian1")->trigger();
     auto* connect = Find<QToolButton>(*form, "ConnectBtn");
@@ -195,6 +201,7 @@ TEST_F(LanguageTest, ConnectButtonFollowsTheConnectionInEveryLanguage) {
               disconnectGlyph.convertToFormat(QImage::Format_ARGB32));
     form->SetConnected(false);
     EXPECT_EQ(connect->toolTip(), FileMessage(kRussian, 21));
+    EXPECT_FALSE(prompt->isVisibleTo(form.get()));
 }
 
 TEST_F(LanguageTest, SystemIniGoneWhenSavingEndsTheProgram) {

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -148,7 +149,7 @@ TEST_F(LayoutTest, MenusAndTimersAreInPlace) {
         bool visible;
         std::vector<const char*> items;
     } menus[] = {
-        {"F1", "&File", true, {"Exit1"}},
+        {"F1", "&File", true, {"SnapshotsUnasked", "", "Exit1"}},
         {"Image2", "&Image", false, {"N320X2401", "N640X4801"}},
         {"Language1",
          "&Language",
@@ -170,6 +171,9 @@ TEST_F(LayoutTest, MenusAndTimersAreInPlace) {
     }
     EXPECT_EQ(Find<QAction>(window, "N320X2401")->text(), QStringLiteral("320 X 240"));
     EXPECT_EQ(Find<QAction>(window, "Exit1")->text(), QStringLiteral("E&xit"));
+    // Every language in its own name.
+    EXPECT_EQ(Find<QAction>(window, "Turkish1")->text(), QStringLiteral("Türkçe"));
+    EXPECT_EQ(Find<QAction>(window, "Russian1")->text(), QStringLiteral("Русский"));
 
     const struct {
         const char* name;
@@ -200,6 +204,24 @@ TEST_F(LayoutTest, WindowCannotBeResizedOrMaximised) {
     QCoreApplication::processEvents();
     EXPECT_FALSE(window.isMaximized());
     EXPECT_EQ(window.centralWidget()->size(), QSize(kClientWidth, kClientHeight));
+}
+
+TEST_F(LayoutTest, ClientAreaKeepsItsSizeBelowATallerMenuBarInJapanese) {
+    TForm1& window = Start();
+    ASSERT_TRUE(started);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const int before = window.menuBar()->height();
+    QFont taller = window.menuBar()->font();
+    taller.setPointSize(taller.pointSize() * 3);
+    window.menuBar()->setFont(taller);
+    Find<QAction>(window, "JapanMenu")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.menuBar()->height() > before; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.centralWidget()->size(), QSize(kClientWidth, kClientHeight));
+    EXPECT_EQ(window.centralWidget()->y(), window.menuBar()->height());
+    EXPECT_EQ(window.height(),
+              window.menuBar()->height() + kClientHeight + window.statusBar()->height());
 }
 
 TEST_F(LayoutTest, ListPopupMenuOpensOnlyInTheReadySet) {
@@ -261,6 +283,33 @@ TEST_F(LayoutTest, EachControlReachesItsHandler) {
         QTest::mouseClick(checkBox, Qt::LeftButton, {}, QPoint(8, checkBox->height() / 2));
     }
     EXPECT_EQ(handlers.calls, (std::vector<std::string>{"CheckBox1Click", "CheckBox2Click"}));
+}
+
+TEST_F(LayoutTest, ShortcutsPressTheirButtonsAndTheFocusedListKeepsTheArrows) {
+    TForm1& window = Start();
+    ASSERT_TRUE(started);
+    window.ApplyButtonSet(ButtonSet::Ready);
+    RecordingHandlers handlers;
+    window.SetHandlers(&handlers);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    EXPECT_EQ(Find<QAction>(window, "Exit1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+    QTest::keyClick(&window, Qt::Key_Delete);
+    QTest::keyClick(&window, Qt::Key_Down);
+    EXPECT_EQ(handlers.calls,
+              (std::vector<std::string>{"SaveBtnClick", "DelBtnClick", "DownBtnClick"}));
+
+    handlers.calls.clear();
+    auto* list = Find<QTreeWidget>(window, "ListView1");
+    for (const char* name : {"00000001.jpg", "00000002.jpg"}) {
+        window.AddRow({QString::fromLatin1(name), QStringLiteral("1"), QStringLiteral("7X")});
+    }
+    list->setCurrentItem(list->topLevelItem(0));
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(list->currentItem(), list->topLevelItem(1));
+    EXPECT_TRUE(handlers.calls.empty());
 }
 
 struct SetCase {

@@ -91,7 +91,7 @@ TEST_F(StartupTest, MissingPicturesLeaveDefaultsAndStartUpGoesOn) {
     EXPECT_EQ(view.pixelColor(319, 239), QColor(Qt::black));
     // The later steps still ran.
     EXPECT_EQ(window.CurrentLanguage(), kRussian);
-    EXPECT_TRUE(QFileInfo(ProfileFolder() + QStringLiteral("/temp_pic")).isDir());
+    EXPECT_TRUE(QFileInfo(CacheFolder()).isDir());
 }
 
 TEST_F(StartupTest, SystemLocaleWinsOverALanguageNotPicked) {
@@ -185,8 +185,8 @@ TEST(SystemParameters, OnlyADecimalOneMarksALanguageAsPicked) {
 }
 
 TEST_F(StartupTest, ExistingScratchFolderIsUsedAsItIs) {
-    const QString scratch = ProfileFolder() + QStringLiteral("/temp_pic");
-    ASSERT_TRUE(QDir().mkdir(scratch));
+    const QString scratch = CacheFolder();
+    ASSERT_TRUE(QDir().mkpath(scratch));
     QFile kept(scratch + QStringLiteral("/12.BMP"));
     ASSERT_TRUE(kept.open(QIODevice::WriteOnly));
     kept.write("picture");
@@ -198,13 +198,13 @@ TEST_F(StartupTest, ExistingScratchFolderIsUsedAsItIs) {
     EXPECT_TRUE(dialogs.boxes.empty());
 }
 
-TEST_F(StartupTest, ProfileFromUserProfileBeforeHome) {
-    const QString other = QDir(StartFolder()).filePath(QStringLiteral("profile"));
-    ASSERT_TRUE(QDir().mkdir(other));
-    SetEnv("USERPROFILE", other.toLocal8Bit().constData());
+TEST_F(StartupTest, ScratchFolderIsInTheCacheFolderNeverInTheProfile) {
+    const QString cache = QDir(StartFolder()).filePath(QStringLiteral("cache"));
+    SetEnv("XDG_CACHE_HOME", cache.toLocal8Bit().constData());
     Start();
-    EXPECT_TRUE(QFileInfo(other + QStringLiteral("/temp_pic")).isDir());
-    EXPECT_FALSE(QFileInfo(ProfileFolder() + QStringLiteral("/temp_pic")).exists());
+    EXPECT_TRUE(QFileInfo(cache + QStringLiteral("/digital-microscope")).isDir());
+    EXPECT_EQ(QDir(ProfileFolder()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+              QStringList());
 }
 
 TEST_F(StartupTest, ScratchFolderThatCannotBeMadeIsReportedAndTheProgramRunsOn) {

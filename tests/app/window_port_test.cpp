@@ -7,7 +7,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QProgressBar>
+#include <QStatusBar>
 #include <QThread>
 #include <QTimer>
 #include <QToolButton>
@@ -209,6 +211,60 @@ TEST_F(WindowPortTest, BoxesAndDialogsCarryTheirCaptionsFiltersAndAnswers) {
     EXPECT_EQ(dialogs.files[2].defaultSuffix, QStringLiteral("jpg"));
     EXPECT_EQ(dialogs.files[2].fileName, QStringLiteral("00000003.jpg"));
     EXPECT_FALSE(jpeg.has_value());
+}
+
+TEST_F(WindowPortTest, SaveDialogsStartInPicturesThenInTheLastFolderAndProposeNoTakenName) {
+    const QString pictures = DataFile(QStringLiteral("pictures"));
+    const QString elsewhere = DataFile(QStringLiteral("elsewhere"));
+    ASSERT_TRUE(QDir().mkpath(pictures) && QDir().mkpath(elsewhere) &&
+                QDir().mkpath(DataFile(QStringLiteral("config"))));
+    WriteDataFile(QStringLiteral("config/user-dirs.dirs"),
+                  "XDG_PICTURES_DIR=\"" + pictures.toUtf8() + "\"\n");
+    WriteDataFile(QStringLiteral("pictures/00000003.jpg"), "taken");
+    SetEnv("XDG_CONFIG_HOME", DataFile(QStringLiteral("config")).toLocal8Bit().constData());
+    form.reset();
+    ASSERT_TRUE((Start(), started));
+    dialogs.QueueFile({elsewhere + QStringLiteral("/mine.jpg"), 1});
+    OnWorker([&] {
+        form->ChooseJpegFile(QStringLiteral("00000003.jpg"));
+        form->ChooseSnapshotFile(QStringLiteral("P20261208_1.jpg"));  // Cancel
+    });
+    form.reset();  // the folder is remembered from one run to the next
+    ASSERT_TRUE((Start(), started));
+    OnWorker([&] { form->ChooseJpegFile(QStringLiteral("00000004.jpg")); });
+    ASSERT_EQ(dialogs.files.size(), 3U);
+    EXPECT_EQ(dialogs.files[0].folder, pictures);
+    EXPECT_EQ(dialogs.files[0].fileName, QStringLiteral("00000003_2.jpg"));
+    EXPECT_EQ(dialogs.files[1].folder, elsewhere);
+    EXPECT_EQ(dialogs.files[1].fileName, QStringLiteral("P20261208_1.jpg"));
+    EXPECT_EQ(dialogs.files[2].folder, elsewhere);
+}
+
+TEST_F(WindowPortTest, SnapshotsWithoutAskingGoToTheChosenFolderUnderFreeNames) {
+    const QString folder = DataFile(QStringLiteral("snaps"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    WriteDataFile(QStringLiteral("snaps/P20261208_1.jpg"), "taken");
+    dialogs.QueueFile({QString(), 1});  // the folder dialog cancelled: it stays off
+    dialogs.QueueFile({folder, 1});
+    auto* item = Find<QAction>(*form, "SnapshotsUnasked");
+    EXPECT_FALSE(item->isChecked());
+    item->trigger();
+    EXPECT_FALSE(item->isChecked());
+    item->trigger();
+    EXPECT_TRUE(item->isChecked());
+    ASSERT_EQ(dialogs.files.size(), 2U);
+    EXPECT_EQ(dialogs.files[1].mode, FileDialogMode::Folder);
+    std::optional<QString> unasked;
+    OnWorker([&] {
+        unasked = form->UnaskedSnapshotFile(QStringLiteral("P20261208_1.jpg"));
+        form->ShowStatus(QStringLiteral("Saved there"));
+    });
+    EXPECT_EQ(unasked, folder + QStringLiteral("/P20261208_2.jpg"));
+    EXPECT_EQ(form->statusBar()->currentMessage(), QStringLiteral("Saved there"));
+    item->trigger();
+    OnWorker([&] { unasked = form->UnaskedSnapshotFile(QStringLiteral("P20261208_1.jpg")); });
+    EXPECT_FALSE(unasked.has_value());
+    EXPECT_TRUE(dialogs.boxes.empty());
 }
 
 TEST_F(WindowPortTest, WorkerWaitingOnAnOpenBoxIsReleasedWhenTheWindowCloses) {

@@ -1,8 +1,10 @@
 // digital-microscope-cli as a script runs it: a child process against a virtual microscope.
 #include <gtest/gtest.h>
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -75,6 +77,14 @@ class CliTest : public ::testing::Test {
     }
 
     QString Path(const QString& name) const { return folder_.filePath(name); }
+    // The file names of a JSON array of pictures.
+    static QStringList Files(const QJsonValue& pictures) {
+        QStringList names;
+        for (const QJsonValue& picture : pictures.toArray()) {
+            names << QFileInfo(picture.toObject()["file"].toString()).fileName();
+        }
+        return names;
+    }
 
     // Request frames the microscope received with this command byte.
     int Received(uint8_t command) const {
@@ -121,6 +131,7 @@ TEST_F(CliTest, PortsAndListAnswerInJson) {
                   static_cast<int>(frame::PictureNumber(held[i].info)));
         EXPECT_EQ(pictures[i].toObject()["size"].toInt(), held[i].jpeg.size());
         EXPECT_EQ(pictures[i].toObject()["magnification"].toInt(), magnifications[i]);
+        EXPECT_TRUE(QFileInfo(pictures[i].toObject()["file"].toString()).isAbsolute());
     }
     EXPECT_EQ(Received(frame::kPictureRequest), 0) << "list fetches no picture";
     EXPECT_TRUE(EndedWithDisconnect());
@@ -136,9 +147,18 @@ TEST_F(CliTest, DownloadSkipsExistingFilesAndStampsTheScale) {
     const CliRun run = Run({"--json", "download", "--out", folder_.path()});
     ASSERT_EQ(run.status, 0) << run.err.toStdString();
     const QJsonObject result = run.Json();
-    EXPECT_EQ(result["saved"].toArray().toVariantList(),
-              QVariantList({"00000001.jpg", "00000003.jpg", "00000004.jpg"}));
-    EXPECT_EQ(result["skipped"].toArray().toVariantList(), QVariantList({"00000002.jpg"}));
+    EXPECT_EQ(Files(result["saved"]),
+              QStringList({"00000001.jpg", "00000003.jpg", "00000004.jpg"}));
+    EXPECT_EQ(Files(result["skipped"]), QStringList({"00000002.jpg"}));
+    // The same fields as list gives, the file absolute; 48X has no scale.
+    const QJsonObject third = result["saved"].toArray()[1].toObject();
+    EXPECT_EQ(third["file"].toString(), Path("00000003.jpg"));
+    EXPECT_EQ(third["number"].toInt(), 3);
+    EXPECT_EQ(third["size"].toInt(), microscope_->Pictures()[2].jpeg.size());
+    EXPECT_EQ(third["zoomCode"].toInt(), 0x31);
+    EXPECT_EQ(third["magnification"].toInt(), 48);
+    EXPECT_TRUE(third["scale"].isNull());
+    EXPECT_DOUBLE_EQ(result["saved"].toArray()[0].toObject()["scale"].toDouble(), 57.8);
     EXPECT_EQ(Received(frame::kPictureRequest), 3) << "a skipped picture is not fetched";
     ASSERT_TRUE(existing.open(QIODevice::ReadOnly));
     EXPECT_EQ(existing.readAll(), "kept");
@@ -174,7 +194,7 @@ TEST_F(CliTest, PicturesTheMicroscopeDoesNotHaveOrDidNotSendFail) {
     microscope_->SetFaults(faults);
     const CliRun broken = Run({"--json", "download", "3"});
     EXPECT_EQ(broken.status, 1);
-    EXPECT_EQ(broken.Json()["failed"].toArray().toVariantList(), QVariantList({"00000003.jpg"}));
+    EXPECT_EQ(Files(broken.Json()["failed"]), QStringList({"00000003.jpg"}));
     EXPECT_TRUE(broken.err.contains("00000003.jpg")) << broken.err.toStdString();
     EXPECT_FALSE(QFile::exists(Path("00000003.jpg")));
 }
@@ -213,6 +233,32 @@ TEST_F(CliTest, TimeLapseSavesNumberedScaledShots) {
     EXPECT_TRUE(run.err.isEmpty()) << "no progress bar off a terminal: " << run.err.toStdString();
 }
 
+TEST_F(CliTest, SnapshotAndDownloadMakeTheirFolderAndReplaceOnlyWithForce) {
+    auto shotFile = [](const CliRun& run) {
+        return QFileInfo(run.Json()["shots"].toArray()[0].toObject()["file"].toString()).fileName();
+    };
+    const CliRun first = Run({"--json", "snapshot", "--out", "new/shots/one.jpg"});
+    ASSERT_EQ(first.status, 0) << first.err.toStdString();
+    const CliRun second = Run({"--json", "snapshot", "--out", "new/shots/one.jpg"});
+    ASSERT_EQ(second.status, 0) << second.err.toStdString();
+    const CliRun forced = Run({"--json", "snapshot", "--out", "new/shots/one.jpg", "--force"});
+    ASSERT_EQ(forced.status, 0) << forced.err.toStdString();
+    EXPECT_EQ(shotFile(first), "one.jpg");
+    EXPECT_EQ(shotFile(second), "one_2.jpg");
+    EXPECT_EQ(shotFile(forced), "one.jpg");
+    EXPECT_EQ(QDir(Path("new/shots")).entryList(QDir::Files),
+              QStringList({"one.jpg", "one_2.jpg"}));
+
+    const CliRun named = Run({"--json", "snapshot", "--out", "dated/"});
+    ASSERT_EQ(named.status, 0) << named.err.toStdString();
+    EXPECT_EQ(shotFile(named),
+              QStringLiteral("P%1_1.jpg").arg(QDate::currentDate().toString("yyyyMMdd")));
+
+    const CliRun download = Run({"download", "1", "--out", "a/b"});
+    ASSERT_EQ(download.status, 0) << download.err.toStdString();
+    EXPECT_TRUE(QFile::exists(Path("a/b/00000001.jpg")));
+}
+
 TEST_F(CliTest, UploadSendsAPictureAndRefusesUnreadableFiles) {
     const std::size_t before = microscope_->Pictures().size();
     ASSERT_TRUE(SaveJpegFile(QImage(640, 480, QImage::Format_RGB32), Path("up.jpg"), 90, {}));
@@ -224,11 +270,25 @@ TEST_F(CliTest, UploadSendsAPictureAndRefusesUnreadableFiles) {
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
     junk.write("no picture here");
     junk.close();
-    for (const char* file : {"junk.jpg", "missing.jpg"}) {
-        const CliRun refused = Run({"upload", file});
-        EXPECT_EQ(refused.status, 1) << file;
+    QByteArray cut = EncodeJpegStream(QImage(640, 480, QImage::Format_RGB32));
+    cut.chop(cut.size() / 2);
+    QFile broken(Path("broken.jpg"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write(cut) == cut.size());
+    broken.close();
+    const std::size_t framesBefore = microscope_->ReceivedCount();
+    const struct {
+        const char* file;
+        const char* reason;
+    } refusals[] = {{"junk.jpg", "is no JPEG or BMP picture"},
+                    {"missing.jpg", "cannot be read"},
+                    {"broken.jpg", "is a JPEG whose data is broken"}};
+    for (const auto& refusal : refusals) {
+        const CliRun refused = Run({"upload", refusal.file});
+        EXPECT_EQ(refused.status, 1) << refusal.file;
+        EXPECT_TRUE(refused.err.contains(refusal.reason)) << refused.err.toStdString();
         EXPECT_EQ(refused.err.count('\n'), 1) << "one line: " << refused.err.toStdString();
     }
+    EXPECT_EQ(microscope_->ReceivedCount(), framesBefore) << "nothing went out";
     EXPECT_EQ(microscope_->Pictures().size(), before + 1);
 }
 
@@ -279,17 +339,42 @@ TEST_F(CliTest, BadUsageEndsWithStatusTwoAndTheUsageLine) {
         EXPECT_EQ(run.status, 2) << arguments.join(' ').toStdString();
         EXPECT_TRUE(run.err.contains(kUsagePrefix)) << run.err.toStdString();
     }
+    const struct {
+        QStringList arguments;
+        const char* text;
+    } ranges[] = {{{"snapshot", "--every", "0ms", "--count", "2"}, "--every must be at least 1ms"},
+                  {{"snapshot", "--every", "1s", "--count", "0"}, "--count must be between 1 and"},
+                  {{"download", "16777216"}, "picture numbers must be between 1 and 16777215"}};
+    for (const auto& range : ranges) {
+        const CliRun run = Run(range.arguments);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_TRUE(run.err.contains(range.text)) << run.err.toStdString();
+    }
     EXPECT_EQ(microscope_->ReceivedCount(), 0U) << "bad usage never reaches the microscope";
+    const CliRun help = Run({"snapshot", "--help"});
+    for (const char* shown : {"--every DURATION", "--port PATH", "--json", "--quiet"}) {
+        EXPECT_TRUE(help.out.contains(shown)) << shown << "\n" << help.out.toStdString();
+    }
     const CliRun version = Run({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.trimmed(), QStringLiteral("digital-microscope-cli ") + DM_VERSION);
 }
 
-TEST_F(CliTest, NoMicroscopeOrABusyPortFailsWithTheReason) {
-    port_ = "/nonexistent/tty";
-    const CliRun missing = Run({"list"});
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_TRUE(missing.err.contains("No microscope was found")) << missing.err.toStdString();
+TEST_F(CliTest, APortThatIsMissingNoSerialDeviceOrBusyFailsWithTheReason) {
+    const struct {
+        std::string port;
+        const char* reason;
+    } cases[] = {{"/nonexistent/tty", "/nonexistent/tty: missing (no such device)."},
+                 {Path("plain-file").toStdString(), ": not a serial port."}};
+    QFile plain(Path("plain-file"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    for (const auto& c : cases) {
+        port_ = c.port;
+        const CliRun run = Run({"list"});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(run.err.contains(c.reason)) << run.err.toStdString();
+    }
 
     port_ = microscope_->SlavePath();
     auto buffer = std::make_unique<ReceiveBuffer>();

@@ -29,10 +29,10 @@ TEST_F(SnapshotTest, FirstSnapshotIsNamedByDateAndNumberAndSavedOnRequest) {
     RunSnapshot();
     EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 28 01 00"}));
     EXPECT_EQ(state_.snapshotCounter.load(), 1);
-    EXPECT_EQ(commands_.SnapshotName(1), "P2009127_1");
+    EXPECT_EQ(commands_.SnapshotName(1), "P20091207_1");
     EXPECT_EQ(window_.Calls(), (std::vector<std::string>{
                                    "ApplyButtonSet Busy", "ApplyButtonSet Ready",
-                                   "AskWarning Save it?", "ChooseSnapshotFile P2009127_1.jpg"}));
+                                   "AskWarning Save it?", "ChooseSnapshotFile P20091207_1.jpg"}));
     ASSERT_TRUE(state_.snapshotSaveRequested.load(std::memory_order_acquire));
     EXPECT_EQ(state_.snapshotFileName, "/pictures/mine.jpg");
     EXPECT_FALSE(state_.snapshotBusy.load());
@@ -44,8 +44,8 @@ TEST_F(SnapshotTest, DeclinedQuestionOrDialogRequestsNoSave) {
     RunSnapshot();
     RunSnapshot();  // OK, then the dialog is cancelled
     EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 28 00 00", "F8 28 00 00"}));
-    EXPECT_TRUE(window_.WaitForCall("ChooseSnapshotFile P2009127_2.jpg", 0ms));
-    EXPECT_FALSE(window_.WaitForCall("ChooseSnapshotFile P2009127_1.jpg", 0ms));
+    EXPECT_TRUE(window_.WaitForCall("ChooseSnapshotFile P20091207_2.jpg", 0ms));
+    EXPECT_FALSE(window_.WaitForCall("ChooseSnapshotFile P20091207_1.jpg", 0ms));
     EXPECT_FALSE(state_.snapshotSaveRequested.load());
     EXPECT_FALSE(state_.snapshotBusy.load());
 }
@@ -56,7 +56,7 @@ TEST_F(SnapshotTest, BufferFullStopsNamingForGood) {
     state_.snapshotCounter = 65532;
     window_.QueueAnswer(false);
     RunSnapshot();
-    EXPECT_EQ(commands_.SnapshotName(65533), "P2009127_65533");
+    EXPECT_EQ(commands_.SnapshotName(65533), "P20091207_65533");
     window_.ClearCalls();
 
     for (int i = 0; i < 3; ++i) {

@@ -99,7 +99,9 @@ void AppFixture::SetUp() {
     previousDir_ = QDir::currentPath();
     QDir::setCurrent(StartFolder());
     SetEnv("HOME", ProfileFolder().toLocal8Bit().constData());
-    SetEnv("USERPROFILE", nullptr);
+    for (const char* xdg : {"XDG_CACHE_HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) {
+        SetEnv(xdg, nullptr);  // the user folders follow HOME
+    }
     SetEnv("LC_ALL", nullptr);
     SetEnv("LC_MESSAGES", nullptr);
     SetEnv("LANG", "C");

@@ -123,6 +123,10 @@ class AppFixture : public ::testing::Test {
     void SetEnv(const char* name, const char* value);  // nullptr unsets
     QString StartFolder() const { return root_.filePath(QStringLiteral("start")); }
     QString ProfileFolder() const { return root_.filePath(QStringLiteral("home")); }
+    // The program's folder in the profile's cache folder: the scratch pictures' root.
+    QString CacheFolder() const {
+        return ProfileFolder() + QStringLiteral("/.cache/digital-microscope");
+    }
     QString DataFile(const QString& name) const;
     QByteArray ReadDataFile(const QString& name) const;
     void WriteDataFile(const QString& name, const QByteArray& bytes) const;

@@ -117,6 +117,10 @@ QImage RecordingWindow::LastPreview() const {
     return preview_;
 }
 
+void RecordingWindow::ShowStatus(const QString& text) {
+    Record("ShowStatus " + text.toStdString());
+}
+
 void RecordingWindow::ShowInfo(const QString& text) {
     Record("ShowInfo " + text.toStdString());
     std::unique_lock lock(mutex_);

@@ -41,6 +41,7 @@ class RecordingWindow : public WindowPort {
     bool Connected() const;
 
     void ShowInfo(const QString& text) override;
+    void ShowStatus(const QString& text) override;
     void ShowError(const QString& text) override;
     bool AskOkCancel(const QString& text) override;
     bool AskWarning(const QString& text) override;

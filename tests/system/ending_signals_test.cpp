@@ -58,7 +58,7 @@ class ProgramProcess {
             ::setenv("HOME", home.toLocal8Bit().constData(), 1);
             ::setenv("XDG_RUNTIME_DIR", home.toLocal8Bit().constData(), 1);
             ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-            ::unsetenv("USERPROFILE");
+            ::unsetenv("XDG_CACHE_HOME");
             ::unsetenv("MICROSCOPE_PORTS");
             if (::chdir(startFolder.toLocal8Bit().constData()) != 0) {
                 ::_exit(126);
@@ -114,7 +114,7 @@ TEST(EndingSignalsProcessTest, EachSignalEndsTheProgramWithStatusZeroAndItsScrat
         ASSERT_GT(program.Pid(), 0);
         // The run's scratch folder appears once the window is up.
         const QString runFolder =
-            home.filePath(QStringLiteral("temp_pic/run-%1").arg(program.Pid()));
+            home.filePath(QStringLiteral(".cache/digital-microscope/run-%1").arg(program.Pid()));
         const auto deadline = Clock::now() + kChildLimit;
         while (!QFileInfo(runFolder).isDir() && Clock::now() < deadline) {
             std::this_thread::sleep_for(milliseconds(20));

@@ -163,7 +163,7 @@ TEST_F(ExitTest, AQuestionLeftOpenOnTheCommandThreadCountsAsCancel) {
 }
 
 TEST_F(ExitTest, StartUpRemovesTheScratchFoldersOfRunsThatAreGoneOnly) {
-    const QDir root(ProfileFolder() + QStringLiteral("/temp_pic"));
+    const QDir root(CacheFolder());
     ASSERT_TRUE(root.mkpath(QStringLiteral("run-1/downloads")));  // its run died
     ASSERT_TRUE(root.mkpath(QStringLiteral("run-2/downloads")));
     QLockFile otherCopy(root.filePath(QStringLiteral("run-2.lock")));  // still running

@@ -15,7 +15,7 @@ namespace {
 constexpr int kSaveQuestion = 16;
 
 QString FirstSnapshotName(const QDate& date) {
-    return QStringLiteral("P%1%2%3_1.jpg").arg(date.year()).arg(date.month()).arg(date.day());
+    return QStringLiteral("P%1_1.jpg").arg(date.toString(QStringLiteral("yyyyMMdd")));
 }
 
 class SnapshotTest : public SystemTest {

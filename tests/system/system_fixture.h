@@ -134,7 +134,7 @@ class SystemTest : public AppFixture {
     // A download of everything, answered through message 7; leaves the list filled.
     void DownloadAll();
 
-    // temp_pic in the profile folder, which outlives every run.
+    // The program's folder in the cache folder, which outlives every run.
     QString ScratchRoot() const { return form->ScratchFolder(); }
     // This run's folder inside it, and its folder for the downloaded pictures.
     QString RunFolder() const;

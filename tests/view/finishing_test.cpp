@@ -210,6 +210,10 @@ TEST_F(SnapshotFinisherTest, ASavedSnapshotUsesTheLiveZoomAndRemovesItsScratchPi
     EXPECT_FALSE(QFile::exists(folder.filePath("12.bmp")));
     EXPECT_TRUE(
         window.WaitForCall("ShowEnlargedLiveView -75,-56 470x352", std::chrono::milliseconds(0)));
+    EXPECT_TRUE(window.WaitForCall("ShowStatus " + window.Message(message::kSavedFile)
+                                                       .arg(folder.filePath("P20240101_1.jpg"))
+                                                       .toStdString(),
+                                   std::chrono::milliseconds(0)));
     EXPECT_FALSE(state.snapshotSaveRequested.load());
     ExpectCameraRestored();
 }

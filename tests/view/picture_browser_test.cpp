@@ -126,10 +126,12 @@ TEST_F(PictureBrowserTest, SaveOnARowWhosePictureNeverArrivedWritesNothing) {
 
 TEST_F(PictureBrowserTest, SaveWritesTheSelectedPictureAtQuality60UnderItsNumber) {
     window.SetSelectedRow(1);
+    window.SetMessage(message::kSavedFile, "Saved %1");
     const QString path = saveDir.filePath("chosen.jpg");
     window.QueueSaveFile(path);
     browser.SaveBtnClick();
-    EXPECT_EQ(window.Calls(), std::vector<std::string>{"ChooseJpegFile 00000003.jpg"});
+    EXPECT_EQ(window.Calls(), (std::vector<std::string>{"ChooseJpegFile 00000003.jpg",
+                                                        "ShowStatus Saved " + path.toStdString()}));
     EXPECT_EQ(test::CompressedPart(Read(path)), test::CompressedPart(ScratchAsJpeg(3, 60)));
     EXPECT_NE(test::CompressedPart(Read(path)), test::CompressedPart(ScratchAsJpeg(3, 90)));
 }
@@ -141,16 +143,24 @@ TEST_F(PictureBrowserTest, ACancelledSaveWritesNothing) {
     EXPECT_TRUE(QDir(saveDir.path()).entryList(QDir::Files).isEmpty());
 }
 
-TEST_F(PictureBrowserTest, SaveAllIgnoresTheTypedNameAndWritesEveryPictureAtQuality90) {
+TEST_F(PictureBrowserTest, SaveAllIgnoresTheTypedNameKeepsExistingFilesAndUsesQuality90) {
     window.SetMessage(message::kSaveAllSummary, "%1 saved %2 skipped %3 failed");
+    window.SetMessage(message::kSavedPictures, "%1 in %2");
     window.QueueSaveFile(saveDir.filePath("typed name.jpg"));
+    QFile earlier(saveDir.filePath("00000003.jpg"));
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly) && earlier.write("kept") == 4);
+    earlier.close();
     browser.SaveAllBtnClick();
-    EXPECT_EQ(window.Calls(), (std::vector<std::string>{"ChooseJpegFile 00000001.jpg",
-                                                        "ShowInfo 3 saved 1 skipped 0 failed"}));
+    EXPECT_EQ(window.Calls(),
+              (std::vector<std::string>{"ChooseJpegFile 00000001.jpg",
+                                        "ShowStatus 3 in " + saveDir.path().toStdString(),
+                                        "ShowInfo 3 saved 1 skipped 0 failed"}));
     EXPECT_EQ(QDir(saveDir.path()).entryList(QDir::Files),
-              (QStringList{"00000001.jpg", "00000003.jpg", "00000005.jpg"}));
-    for (uint32_t number : {1U, 3U, 5U}) {
-        EXPECT_EQ(test::CompressedPart(Read(saveDir.filePath(DefaultJpegFileName(number)))),
+              (QStringList{"00000001.jpg", "00000003.jpg", "00000003_2.jpg", "00000005.jpg"}));
+    EXPECT_EQ(Read(saveDir.filePath("00000003.jpg")), "kept");
+    for (const char* name : {"00000001.jpg", "00000003_2.jpg", "00000005.jpg"}) {
+        const uint32_t number = QString::fromLatin1(name).left(8).toUInt();
+        EXPECT_EQ(test::CompressedPart(Read(saveDir.filePath(QString::fromLatin1(name)))),
                   test::CompressedPart(ScratchAsJpeg(number, 90)));
     }
 }
@@ -184,11 +194,11 @@ TEST_F(PictureBrowserTest, AFailedWriteIsReportedAndLeavesNoFile) {
 
 TEST_F(PictureBrowserTest, SaveAllGoesOnPastAFailedWriteAndCountsEveryOutcome) {
     window.SetMessage(message::kSaveAllSummary, "%1 saved %2 skipped %3 failed");
-    ASSERT_TRUE(QDir(saveDir.path()).mkdir(DefaultJpegFileName(3)));  // cannot be a file
+    // Picture 3 cannot be written: its scratch picture is gone.
+    ASSERT_TRUE(QFile::remove(ScratchPicturePath(scratchDir.path(), frame::MakeInfo(3, 0x25))));
     window.QueueSaveFile(saveDir.filePath("any.jpg"));
     browser.SaveAllBtnClick();
-    EXPECT_EQ(window.Calls(), (std::vector<std::string>{"ChooseJpegFile 00000001.jpg",
-                                                        "ShowInfo 2 saved 1 skipped 1 failed"}));
+    EXPECT_EQ(window.Calls().back(), "ShowInfo 2 saved 1 skipped 1 failed");
     EXPECT_EQ(QDir(saveDir.path()).entryList(QDir::Files),
               (QStringList{"00000001.jpg", "00000005.jpg"}));
     EXPECT_EQ(test::CompressedPart(Read(saveDir.filePath(DefaultJpegFileName(5)))),

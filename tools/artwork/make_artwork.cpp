@@ -521,11 +521,7 @@ void StartupPicture(QPainter& p) {
     p.setFont(title);
     p.setPen(Qt::white);
     p.drawText(QRectF(0, 154, 320, 32), Qt::AlignCenter, QStringLiteral("Digital Microscope"));
-    QFont hint(QStringLiteral("DejaVu Sans"));
-    hint.setPixelSize(14);
-    p.setFont(hint);
-    p.setPen(QColor(200, 225, 255));
-    p.drawText(QRectF(0, 188, 320, 22), Qt::AlignCenter, QStringLiteral("Press Connect to begin"));
+    // Rows 188 to 209 stay free for the window's prompt, in the user's language.
     p.save();
     p.translate(148, 212);
     p.scale(0.6, 0.6);
