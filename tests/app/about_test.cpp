@@ -13,6 +13,7 @@
 #include "app/directory_dialog.h"
 #include "app/picture_box.h"
 #include "support/app_fixture.h"
+#include "support/built_program.h"
 
 namespace dm::test {
 namespace {
@@ -100,7 +101,7 @@ TEST_F(AboutTest, LayoutKeepsTheLinkHiddenAndEscapeDoesNotClose) {
 
 TEST(ShippedSystemIni, CarriesTheVersionOfTheBuildAndOtherwiseTheDataFile) {
     QFile source(QStringLiteral(DM_SOURCE_TREE "/data/System.ini"));
-    QFile built(qEnvironmentVariable("DM_BINARY_DIR") + QStringLiteral("/data/System.ini"));
+    QFile built(QString::fromStdString(BuiltProgram("data/System.ini")));
     ASSERT_TRUE(source.open(QIODevice::ReadOnly) && built.open(QIODevice::ReadOnly));
     QList<QByteArray> sourceLines = source.readAll().split('\n');
     const QList<QByteArray> builtLines = built.readAll().split('\n');
