@@ -48,7 +48,10 @@ void DeviceCommands::Upload() {
     }
 
     state_.transferStatus.store(kTransferDone, std::memory_order_release);
-    thread_.Sleep(timing::kUploadSettle);
+    // Cut short: the window is shown disconnected, not ready.
+    if (!thread_.Sleep(timing::kUploadSettle) || Interrupted()) {
+        return;
+    }
     window_.ApplyButtonSet(ButtonSet::Ready);
     window_.SetEnabled(Control::CameraBtn, true);
 }
@@ -80,7 +83,7 @@ void DeviceCommands::SendUploadStream(const QByteArray& jpeg) {
     // answers this header alone.
     state_.memoryFull.store(false, std::memory_order_release);
     if (!WriteFrame(frame::kUpload, static_cast<uint16_t>(size))) {
-        ShowErrorUnlessLost(message::kUploadNotSent);
+        ShowErrorUnlessInterrupted(message::kUploadNotSent);
         return;
     }
     if (!thread_.Sleep(timing::kUploadHeaderWait)) {
@@ -98,7 +101,7 @@ void DeviceCommands::SendUploadStream(const QByteArray& jpeg) {
         const int chunk = std::min(timing::kUploadChunkSize, size - sent);
         if (!Write(bytes + sent, chunk)) {
             window_.SetProgress(0);
-            ShowErrorUnlessLost(message::kUploadNotSent);
+            ShowErrorUnlessInterrupted(message::kUploadNotSent);
             return;
         }
         sent += chunk;
