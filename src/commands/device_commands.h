@@ -113,6 +113,8 @@ class DeviceCommands {
     void KeepRowFilled(int row, const frame::DirectoryEntry& entry);
     void DeleteScratchPicture(uint32_t info) const;
     std::optional<QByteArray> PrepareUploadStream();
+    bool UploadRefused() const;
+    bool UploadAccepted();
     bool TryPort(uint8_t portNumber);
     // Opens the port and probes it; the port stays open only when a microscope answered.
     bool ProbePort(uint8_t portNumber);
