@@ -108,6 +108,7 @@ TEST_F(UploadTest, MemoryFullAfterTheLastByteOrMidwayIsNoSuccess) {
     for (const std::size_t refusedAfterWrite : {33U, 10U}) {
         SCOPED_TRACE(refusedAfterWrite);
         port_.ClearWrites();
+        window_.ClearCalls();
         auto writes = std::make_shared<std::atomic<std::size_t>>(0);
         data_.SetHandler([this, refusedAfterWrite, writes](const Bytes&) {
             if (++*writes == refusedAfterWrite) {
