@@ -1,17 +1,12 @@
 #include "inbound/data_proc_thread.h"
 
 #include <algorithm>
-#include <array>
+#include <cstring>
 #include <mutex>
 
 namespace dm {
 
 namespace {
-
-// A frame is looked at as soon as its header is buffered. A microscope answers a probe
-// with the four header bytes alone and then stays silent, so waiting for a byte behind
-// them would miss the reply (and a memory-full frame) for good.
-constexpr uint32_t kDispatchThreshold = frame::kHeaderSize;
 
 // With nothing to do the thread sleeps on the receive buffer; it wakes for a byte at
 // once and at least this often to look at the stop and abandon requests.
@@ -19,12 +14,17 @@ constexpr std::chrono::milliseconds kIdleWait{100};
 // A payload wait looks at the abandon request this often.
 constexpr std::chrono::milliseconds kPayloadPoll{10};
 
-constexpr uint32_t kResyncStep = 1;
-// Stray bytes between frames are dropped one at a time while a frame start is looked for.
-// A run longer than this is no gap between frames but the inside of one (a lost chunk):
-// the rest is dropped until the line is quiet, so picture bytes never pose as frames.
-constexpr int kMaxResyncBytes = 16;
+// A few bytes that begin no frame, between two frames, are a sender's noise. A longer
+// run is no gap between frames but the inside of one (a frame whose start was lost).
+constexpr uint32_t kMaxStrayBytes = 16;
+// Bare frames behind one another that are looked through to find the frame that
+// vouches for them.
+constexpr int kMaxBelieveDepth = 4;
+// Padding is looked through this many bytes at a time for a frame that begins inside it.
+constexpr uint32_t kPaddingWindow = 256;
 
+constexpr uint32_t kLeadByte = 1;
+constexpr uint32_t kDirectoryCountEnd = frame::kHeaderSize + frame::kDirectoryCountSize;
 constexpr std::size_t kDirectoryEntryBytes =
     frame::kMaxDirectoryEntries * frame::kDirectoryEntrySize;
 
@@ -43,8 +43,9 @@ TDataProcThread::TDataProcThread(ReceiveBuffer& buffer, FrameWriter& writer, Dev
       window_(window),
       timing_(timing),
       reception_(buffer, state, pictures, snapshots, live,
-                 [this](uint32_t n, uint32_t rest) { return WaitForPayload(n, rest); }),
-      lastArrival_(Clock::now()) {
+                 [this](uint32_t n) { return WaitForBytes(n); }),
+      lastArrival_(Clock::now()),
+      seenClears_(buffer.Clears()) {
     // Qt gives the native thread this name when it starts (shown by debuggers).
     setObjectName(QStringLiteral("DataProcThread"));
 }
@@ -71,14 +72,15 @@ void TDataProcThread::run() {
     }
 }
 
-// Until the line is quiet, nothing is worth waking for but a new byte.
+// A frame waiting to be believed is worth waking for when the line has been quiet long
+// enough; otherwise only a new byte is.
 std::chrono::milliseconds TDataProcThread::IdleWait() const {
-    if (!discarding_) {
+    if (!awaitingQuiet_) {
         return kIdleWait;
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        lastArrival_ + timing_.quietGap - Clock::now());
-    return std::clamp(left, std::chrono::milliseconds{1}, kIdleWait);
+        lastArrival_ + timing_.confirmQuiet - Clock::now());
+    return std::clamp(left + std::chrono::milliseconds{1}, std::chrono::milliseconds{1}, kIdleWait);
 }
 
 void TDataProcThread::NoteArrivals() {
@@ -89,160 +91,263 @@ void TDataProcThread::NoteArrivals() {
     }
 }
 
+// Opening a port empties the buffer from the command thread: what follows is a new line.
+void TDataProcThread::NoteBufferReset() {
+    const uint32_t clears = buffer_.Clears();
+    if (clears == seenClears_) {
+        return;
+    }
+    seenClears_ = clears;
+    footing_ = Footing::kBoundary;
+    strayRun_ = 0;
+    padding_ = 0;
+}
+
 bool TDataProcThread::LineQuiet() const {
-    return Clock::now() - lastArrival_ >= timing_.quietGap;
+    return Clock::now() - lastArrival_ >= timing_.confirmQuiet;
+}
+
+// Quiet behind the front vouches for it only when the front came after the last frame
+// given up on: the line falls quiet behind a stalled frame's bytes too.
+bool TDataProcThread::QuietVouches() const {
+    const uint64_t received = buffer_.Received();
+    const uint64_t front = received - buffer_.Count();
+    return LineQuiet() && front >= stalledUntil_;
+}
+
+uint32_t TDataProcThread::PeekFront(std::array<uint8_t, kLookahead>& bytes) const {
+    std::lock_guard guard(buffer_.Lock());
+    const uint32_t held = std::min<uint32_t>(buffer_.Count(), kLookahead);
+    return held > 0 ? buffer_.Peek(bytes.data(), held) : 0;
 }
 
 bool TDataProcThread::DispatchFrame() {
     NoteArrivals();
-    if (discarding_) {
-        return DiscardUntilQuiet();
+    NoteBufferReset();
+    awaitingQuiet_ = false;
+    if (padding_ > 0) {
+        return SkipPadding();
     }
-    if (remainder_ > 0) {
-        return SkipRemainder();
-    }
-    if (buffer_.Count() < kDispatchThreshold) {
+    std::array<uint8_t, kLookahead> bytes{};
+    const uint32_t held = PeekFront(bytes);
+    if (held == 0) {
         return false;
     }
-    std::array<uint8_t, frame::kHeaderSize> bytes{};
+    const StartVerdict verdict = CheckFrameStart(bytes.data(), held);
+    if (verdict == StartVerdict::kNotAStart) {
+        return DropStray(held, bytes.data());
+    }
+    if (held < frame::kHeaderSize) {
+        return false;
+    }
+    const frame::Header header = frame::ParseHeader(bytes.data());
+    const bool lost = footing_ == Footing::kLost;
+    // Only a picture or directory start is still undecided with its header in: at a
+    // boundary it is taken on its header and checked as the rest arrives; inside a frame
+    // it waits for the bytes that decide.
+    if (verdict == StartVerdict::kNeedMore && lost) {
+        return false;
+    }
+    switch (StrengthOf(header.command)) {
+        case StartStrength::kDiscard:
+            if (lost) {
+                return DropStray(held, bytes.data());
+            }
+            break;
+        case StartStrength::kWeak:
+            if (lost) {
+                const StartVerdict believed =
+                    Believe(bytes.data(), held, WeakFrameSize(header.command), 0);
+                if (believed == StartVerdict::kNotAStart) {
+                    return DropStray(held, bytes.data());
+                }
+                if (believed == StartVerdict::kNeedMore) {
+                    awaitingQuiet_ = true;
+                    return false;
+                }
+            }
+            break;
+        case StartStrength::kStrong:
+            break;
+    }
+    HandleFrame(header);
+    return true;
+}
+
+// A weak frame where the front may be inside a frame: believed when the bytes behind it
+// begin a plausible frame (itself believed, if weak), refused when they begin none, and
+// believed when nothing has come behind it while the line stayed quiet.
+StartVerdict TDataProcThread::Believe(const uint8_t* bytes, uint32_t held, uint32_t size,
+                                      int depth) const {
+    if (held <= size) {
+        return QuietVouches() ? StartVerdict::kStart : StartVerdict::kNeedMore;
+    }
+    const uint8_t* next = bytes + size;
+    const uint32_t nextHeld = held - size;
+    switch (CheckFrameStart(next, nextHeld)) {
+        case StartVerdict::kNotAStart:
+            return StartVerdict::kNotAStart;
+        case StartVerdict::kNeedMore:
+            return QuietVouches() ? StartVerdict::kStart : StartVerdict::kNeedMore;
+        case StartVerdict::kStart:
+            break;
+    }
+    if (StrengthOf(next[1]) == StartStrength::kWeak && depth < kMaxBelieveDepth) {
+        return Believe(next, nextHeld, WeakFrameSize(next[1]), depth + 1);
+    }
+    return StartVerdict::kStart;
+}
+
+// Drops the byte at the front and those behind it up to the next lead byte. A known frame
+// start that fails its checks is a frame gone wrong (its sizes disagree, a bare frame
+// with a length): the bytes behind it may be its payload.
+bool TDataProcThread::DropStray(uint32_t held, const uint8_t* bytes) {
+    if (held >= frame::kHeaderSize && bytes[0] == frame::kLead && IsKnownCommand(bytes[1])) {
+        footing_ = Footing::kLost;
+    }
+    const auto* nextLead =
+        static_cast<const uint8_t*>(std::memchr(bytes + kLeadByte, frame::kLead, held - kLeadByte));
+    const auto dropped = nextLead ? static_cast<uint32_t>(nextLead - bytes) : held;
+    DropFront(dropped);
+    strayRun_ += dropped;
+    if (footing_ == Footing::kBoundary) {
+        footing_ = Footing::kStray;
+    }
+    if (strayRun_ > kMaxStrayBytes) {
+        footing_ = Footing::kLost;
+    }
+    return true;
+}
+
+// Padding is dropped up to the length the picture announced, unless a frame begins inside
+// it (a picture or directory, or a bare frame or acknowledgement that something vouches
+// for): then the length field was wrong and that frame is read.
+bool TDataProcThread::SkipPadding() {
+    std::array<uint8_t, kPaddingWindow + kLookahead> bytes{};
+    const uint32_t window = std::min(padding_, kPaddingWindow);
+    uint32_t held = 0;
     {
         std::lock_guard guard(buffer_.Lock());
-        // Opening a port empties the buffer from the command thread; nothing to look at then.
-        if (buffer_.Peek(bytes.data(), frame::kHeaderSize) == 0) {
+        held = std::min<uint32_t>(buffer_.Count(), window + kLookahead);
+        if (held == 0 || buffer_.Peek(bytes.data(), held) != held) {
             return false;
         }
     }
-    const frame::Header header = frame::ParseHeader(bytes.data());
-    if (!IsFrameStart(header)) {
-        Resynchronise();
+    const uint32_t looked = std::min(held, window);
+    for (uint32_t at = 0; at < looked; ++at) {
+        if (bytes[at] != frame::kLead) {
+            continue;
+        }
+        const StartVerdict verdict = FrameInPadding(&bytes[at], held - at);
+        if (verdict == StartVerdict::kNotAStart) {
+            continue;
+        }
+        if (at > 0) {
+            DropFront(at);
+            padding_ -= at;
+            return true;
+        }
+        if (verdict == StartVerdict::kNeedMore) {
+            awaitingQuiet_ = true;
+            return false;
+        }
+        padding_ = 0;
         return true;
     }
-    resyncRun_ = 0;
-    suspectBoundary_ = false;
-    DropHeader();
+    DropFront(looked);
+    padding_ -= looked;
+    return true;
+}
+
+StartVerdict TDataProcThread::FrameInPadding(const uint8_t* bytes, uint32_t held) const {
+    const StartVerdict verdict = CheckFrameStart(bytes, held);
+    if (verdict == StartVerdict::kNotAStart || held < 2) {
+        return verdict;
+    }
+    switch (StrengthOf(bytes[1])) {
+        case StartStrength::kStrong:
+            return verdict;
+        case StartStrength::kWeak:
+            return verdict == StartVerdict::kStart
+                       ? Believe(bytes, held, WeakFrameSize(bytes[1]), 0)
+                       : verdict;
+        case StartStrength::kDiscard:
+            break;
+    }
+    return StartVerdict::kNotAStart;
+}
+
+// A frame that was only believed (a bare frame or an acknowledgement, where the front may
+// have been inside a frame) does not prove that the front is at a boundary now.
+void TDataProcThread::HandleFrame(const frame::Header& header) {
+    if (footing_ != Footing::kLost || StrengthOf(header.command) != StartStrength::kWeak) {
+        footing_ = Footing::kBoundary;
+    }
+    strayRun_ = 0;
     switch (header.command) {
         case frame::kProbe:
+            DropFront(frame::kHeaderSize);
             AnswerProbe();
             break;
-        case frame::kDirectory:
-            ReceiveDirectory(header.length);
-            break;
-        case frame::kPicture:
-            suspectBoundary_ = reception_.Receive(header.length) != FrameEnd::Clean;
-            break;
         case frame::kProbeReply:
+            DropFront(frame::kHeaderSize);
             state_.probeReply.store(true, std::memory_order_release);
             state_.replies.Ring();
             break;
         case frame::kMemoryFull:
+            DropFront(frame::kHeaderSize);
             ReportMemoryFull();
             break;
         case frame::kAcknowledge:
-            ReceiveAcknowledgement(header.length);
+            ReceiveAcknowledgement();
             break;
         case frame::kDiscard:
             ReceiveDiscard(header.length);
             break;
+        case frame::kDirectory:
+            ReceiveDirectory(header.length);
+            break;
+        case frame::kPicture: {
+            NoteReplyProgress(frame::kHeaderSize);
+            const PictureOutcome outcome = reception_.Receive(header.length);
+            if (outcome.end == FrameEnd::Abandoned) {
+                stalledUntil_ = buffer_.Received();
+            }
+            if (outcome.end == FrameEnd::Refused || outcome.end == FrameEnd::Abandoned) {
+                footing_ = Footing::kLost;
+            }
+            padding_ = outcome.padding;
+            break;
+        }
         default:
             break;
     }
-    return true;
 }
 
-// The frames the microscope sends. The bare frames (probe, probe reply, memory full) are
-// only ever sent with length 0, so F8 A1 followed by anything else is no memory-full frame.
-bool TDataProcThread::IsFrameStart(const frame::Header& header) {
-    if (header.lead != frame::kLead) {
-        return false;
-    }
-    switch (header.command) {
-        case frame::kProbe:
-        case frame::kProbeReply:
-        case frame::kMemoryFull:
-            return header.length == 0;
-        case frame::kDirectory:
-        case frame::kPicture:
-        case frame::kAcknowledge:
-        case frame::kDiscard:
-            return true;
-        default:
-            return false;
-    }
-}
-
-// Between two clean frames a few stray bytes are dropped one at a time. Right after a
-// frame that ended badly, or after a long run of them, the front is inside a frame (most
-// likely JPEG data): everything is dropped until the line is quiet instead.
-void TDataProcThread::Resynchronise() {
-    if (suspectBoundary_ || ++resyncRun_ > kMaxResyncBytes) {
-        StartDiscarding();
-        return;
-    }
+// Bytes of a port opened meanwhile are no part of the frame being read.
+void TDataProcThread::DropFront(uint32_t n) {
     std::lock_guard guard(buffer_.Lock());
-    buffer_.Drop(kResyncStep);
+    if (buffer_.Clears() == seenClears_) {
+        buffer_.Drop(std::min(n, buffer_.Count()));
+    }
 }
 
-void TDataProcThread::StartDiscarding() {
-    discarding_ = true;
-    resyncRun_ = 0;
-    suspectBoundary_ = false;
-    remainder_ = 0;
+// A frame whose bytes did not come: only its lead byte is consumed, and what came of it
+// is looked through for the next frame like any bytes that may be inside one.
+void TDataProcThread::GiveUp() {
+    stalledUntil_ = buffer_.Received();
+    DropFront(kLeadByte);
+    footing_ = Footing::kLost;
 }
 
-// True while it drops bytes or when the quiet ends the discarding.
-bool TDataProcThread::DiscardUntilQuiet() {
-    if (buffer_.Count() > 0) {
-        EmptyBuffer();
-        return true;
-    }
-    if (!LineQuiet()) {
-        return false;
-    }
-    discarding_ = false;
-    return true;
-}
-
-// The rest of a frame whose payload wait was given up on. If the first bytes that come
-// after the give-up begin a frame, the sender abandoned the old frame and went on: they
-// are read as that frame. Otherwise they are the late rest and are dropped up to the
-// length the frame announced, and what follows that must begin a frame. A quiet line
-// re-arms the first look, so a rest that never comes cannot eat a later reply.
-bool TDataProcThread::SkipRemainder() {
-    const uint32_t count = buffer_.Count();
-    if (count == 0) {
-        if (LineQuiet()) {
-            remainderLooked_ = false;
-        }
-        return false;
-    }
-    if (!remainderLooked_) {
-        if (count < std::min<uint32_t>(remainder_, kDispatchThreshold) && !LineQuiet()) {
-            return false;  // too little yet to tell a frame start from the rest
-        }
-        remainderLooked_ = true;
-        std::array<uint8_t, frame::kHeaderSize> bytes{};
-        std::lock_guard guard(buffer_.Lock());
-        if (buffer_.Peek(bytes.data(), frame::kHeaderSize) != 0 &&
-            IsFrameStart(frame::ParseHeader(bytes.data()))) {
-            remainder_ = 0;
-            suspectBoundary_ = false;
-            return true;
-        }
-    }
-    const uint32_t dropped = std::min(count, remainder_);
-    {
-        std::lock_guard guard(buffer_.Lock());
-        buffer_.Drop(dropped);
-    }
-    remainder_ -= dropped;
-    suspectBoundary_ = remainder_ == 0;
-    return true;
+void TDataProcThread::NoteReplyProgress(uint64_t bytes) {
+    state_.replyProgress.fetch_add(bytes, std::memory_order_relaxed);
 }
 
 // Gives up after payloadStall without a new byte, counted from the last byte or from the
 // start of the wait, whichever is later: bytes that piled up while this thread was held
 // (by a box) do not count as a stall.
-bool TDataProcThread::WaitForPayload(uint32_t n, uint32_t frameRest) {
+bool TDataProcThread::WaitForBytes(uint32_t n, Progress progress) {
     NoteArrivals();
     lastArrival_ = std::max(lastArrival_, Clock::now());
     uint64_t seen = buffer_.Received();
@@ -250,7 +355,7 @@ bool TDataProcThread::WaitForPayload(uint32_t n, uint32_t frameRest) {
         if (buffer_.Count() >= n) {
             return true;
         }
-        if (StopRequested()) {
+        if (StopRequested() || buffer_.Clears() != seenClears_) {
             return false;
         }
         const bool abandoned = state_.abandonReply.load(std::memory_order_acquire);
@@ -261,34 +366,15 @@ bool TDataProcThread::WaitForPayload(uint32_t n, uint32_t frameRest) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             timing_.payloadStall - stalledFor);
         buffer_.WaitForArrival(seen, std::clamp(left, std::chrono::milliseconds{1}, kPayloadPoll));
-        seen = buffer_.Received();
+        const uint64_t received = buffer_.Received();
+        if (progress == Progress::kReply) {
+            NoteReplyProgress(received - seen);
+        }
+        seen = received;
         NoteArrivals();
     }
-    GiveUpPayload(std::max(n, frameRest));
-    return false;
-}
-
-// Everything buffered belongs to the frame given up on; the rest of it may still come.
-void TDataProcThread::GiveUpPayload(uint32_t n) {
-    {
-        std::lock_guard guard(buffer_.Lock());
-        const uint32_t buffered = buffer_.Count();
-        remainder_ = n > buffered ? n - buffered : 0;
-        buffer_.Clear();
-    }
-    remainderLooked_ = false;
-    suspectBoundary_ = true;
     state_.abandonReply.store(false, std::memory_order_release);
-}
-
-void TDataProcThread::EmptyBuffer() {
-    std::lock_guard guard(buffer_.Lock());
-    buffer_.Clear();
-}
-
-void TDataProcThread::DropHeader() {
-    std::lock_guard guard(buffer_.Lock());
-    buffer_.Drop(frame::kHeaderSize);
+    return false;
 }
 
 void TDataProcThread::AnswerProbe() {
@@ -299,19 +385,26 @@ void TDataProcThread::AnswerProbe() {
 // The directory frame carries one byte more than its length field says: a 16-bit count
 // and then L - 1 bytes of 8-byte entries. The whole L + 1 bytes are awaited before any is
 // read. Entries past the directory's 64 are consumed and forgotten (the count the
-// microscope announced is kept, so the user can be told), and the count never claims
-// more entries than the frame carried. A length of 0 cannot hold even the count: the
-// frame is refused (status 2). A directory nobody asked for (a late reply) is consumed
-// and ignored, so it cannot replace the directory of the rows on show.
+// microscope announced is kept, so the user can be told). A count that disagrees with
+// the length refuses the frame (status 2). A directory nobody asked for (a late reply) is
+// consumed and ignored, so it cannot replace the directory of the rows on show.
 void TDataProcThread::ReceiveDirectory(uint16_t length) {
-    if (length == 0) {
-        suspectBoundary_ = true;
+    NoteReplyProgress(frame::kHeaderSize);
+    std::array<uint8_t, kDirectoryCountEnd> start{};
+    bool peeked = false;
+    if (WaitForBytes(kDirectoryCountEnd)) {
+        std::lock_guard guard(buffer_.Lock());
+        peeked = buffer_.Peek(start.data(), kDirectoryCountEnd) == kDirectoryCountEnd;
+    }
+    if (!peeked || CheckFrameStart(start.data(), kDirectoryCountEnd) != StartVerdict::kStart) {
+        GiveUp();
         SetTransferStatus(kTransferTimedOut);
         return;
     }
     const uint32_t entryBytesSent = length - 1u;
-    const uint32_t payload = frame::kDirectoryCountSize + entryBytesSent;
-    if (!WaitForPayload(payload)) {
+    const uint32_t frameSize = kDirectoryCountEnd + entryBytesSent;
+    if (!WaitForBytes(frameSize)) {
+        GiveUp();
         SetTransferStatus(kTransferTimedOut);
         return;
     }
@@ -322,10 +415,11 @@ void TDataProcThread::ReceiveDirectory(uint16_t length) {
         static_cast<uint32_t>(std::min<std::size_t>(entryBytesSent, entryBytes.size()));
     {
         std::lock_guard guard(buffer_.Lock());
-        if (buffer_.Count() < payload) {  // emptied meanwhile by the command thread
-            SetTransferStatus(kTransferTimedOut);
+        if (buffer_.Clears() != seenClears_ || buffer_.Count() < frameSize) {
+            SetTransferStatus(kTransferTimedOut);  // emptied meanwhile by the command thread
             return;
         }
+        buffer_.Drop(frame::kHeaderSize);
         buffer_.Take(countBytes.data(), frame::kDirectoryCountSize);
         buffer_.Take(entryBytes.data(), entryBytesKept);
         buffer_.Drop(entryBytesSent - entryBytesKept);
@@ -345,16 +439,28 @@ void TDataProcThread::ReceiveDirectory(uint16_t length) {
     SetTransferStatus(kTransferDone);
 }
 
-// The acknowledgement's contents are not used; exactly the announced payload is consumed
-// so that a wrong length never eats into the next frame.
-void TDataProcThread::ReceiveAcknowledgement(uint16_t length) {
-    if (SkipPayload(length)) {
-        SetTransferStatus(kTransferDone);
+// The acknowledgement's contents are not used.
+void TDataProcThread::ReceiveAcknowledgement() {
+    NoteReplyProgress(frame::kHeaderSize);
+    constexpr uint32_t kFrameSize = frame::kHeaderSize + frame::kAcknowledgeSize;
+    if (!WaitForBytes(kFrameSize)) {
+        GiveUp();
+        SetTransferStatus(kTransferTimedOut);
+        return;
     }
+    DropFront(kFrameSize);
+    SetTransferStatus(kTransferDone);
 }
 
+// A discard frame is no reply: its bytes are not reply progress.
 void TDataProcThread::ReceiveDiscard(uint16_t length) {
-    SkipPayload(length);
+    const uint32_t frameSize = frame::kHeaderSize + length;
+    if (!WaitForBytes(frameSize, Progress::kNotReply)) {
+        GiveUp();
+        SetTransferStatus(kTransferTimedOut);
+        return;
+    }
+    DropFront(frameSize);
 }
 
 // Blocks this thread until the box is closed; bytes pile up in the receive buffer meanwhile,
@@ -362,20 +468,6 @@ void TDataProcThread::ReceiveDiscard(uint16_t length) {
 void TDataProcThread::ReportMemoryFull() {
     state_.memoryFull.store(true, std::memory_order_release);
     window_.ShowError(QString::fromLatin1(kMemoryFullText));
-}
-
-bool TDataProcThread::SkipPayload(uint32_t n) {
-    if (!WaitForPayload(n)) {
-        SetTransferStatus(kTransferTimedOut);
-        return false;
-    }
-    std::lock_guard guard(buffer_.Lock());
-    if (buffer_.Count() < n) {  // emptied meanwhile by the command thread
-        SetTransferStatus(kTransferTimedOut);
-        return false;
-    }
-    buffer_.Drop(n);
-    return true;
 }
 
 void TDataProcThread::SetTransferStatus(TransferStatus status) {

@@ -9,9 +9,11 @@ namespace dm {
 struct InboundTiming {
     // A payload wait gives up after this long without a new byte.
     std::chrono::milliseconds payloadStall{5000};
-    // After a frame that was malformed or given up on, everything received is dropped
-    // until no byte has arrived for this long: the line is then between frames again.
-    std::chrono::milliseconds quietGap{200};
+    // After a frame that ended badly, a frame that is only a header (a probe, a probe
+    // reply, a memory-full report) or an acknowledgement is believed when a plausible frame
+    // follows it, or when nothing has followed it for this long. Longer than the gaps
+    // inside a stream (the window moves bytes every 20 ms), far shorter than any reply wait.
+    std::chrono::milliseconds confirmQuiet{100};
 };
 
 }  // namespace dm

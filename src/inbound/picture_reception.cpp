@@ -1,101 +1,105 @@
 #include "inbound/picture_reception.h"
 
+#include "inbound/frame_start.h"
 #include "inbound/picture_claim.h"
 
 #include <algorithm>
-#include <array>
+#include <cstring>
 #include <mutex>
 #include <utility>
 
 namespace dm {
+
+namespace {
+
+constexpr uint32_t kPictureSizeOffset = frame::kHeaderSize + 4;
+constexpr uint32_t kJpegOffset = frame::kHeaderSize + frame::kPictureHeaderSize;
+constexpr uint32_t kLeadByte = 1;
+
+}  // namespace
 
 static_assert(frame::kPictureBufferSize >= UINT16_MAX - frame::kPictureHeaderSize,
               "a well-formed picture frame always fits the picture buffer");
 
 PictureReception::PictureReception(ReceiveBuffer& buffer, DeviceState& state,
                                    IMAGE_BUFFER& pictures, IMAGE_BUFFER& snapshots,
-                                   LiveFrameSink& live, PayloadWait waitForPayload)
+                                   LiveFrameSink& live, ByteWait waitForBytes)
     : buffer_(buffer),
       state_(state),
       pictures_(pictures),
       snapshots_(snapshots),
       live_(live),
-      waitForPayload_(std::move(waitForPayload)),
-      pictureBuffer_(std::make_unique<std::array<uint8_t, frame::kPictureBufferSize>>()) {}
+      waitForBytes_(std::move(waitForBytes)),
+      pictureBuffer_(std::make_unique<std::array<uint8_t, frame::kPictureBufferSize>>()),
+      frameBytes_(std::make_unique<std::array<uint8_t, kFrameBytes>>()) {}
 
-FrameEnd PictureReception::Receive(uint16_t length) {
-    if (length < frame::kPictureHeaderSize) {
-        if (!waitForPayload_(length, length)) {
-            Finish(kTransferTimedOut);
-            return FrameEnd::Abandoned;
-        }
-        DropBytes(length);
-        Finish(kTransferTimedOut);
-        return FrameEnd::Malformed;
+PictureOutcome PictureReception::Receive(uint16_t length) {
+    clearsAtStart_ = buffer_.Clears();
+    uint32_t held = 0;
+    if (!waitForBytes_(kStartCheckBytes) || !PeekFrame(kStartCheckBytes, held)) {
+        return Reject(FrameEnd::Abandoned);
     }
-    PictureHeader header;
-    if (!waitForPayload_(frame::kPictureHeaderSize, length) || !PeekPictureHeader(header)) {
-        Finish(kTransferTimedOut);
-        return FrameEnd::Abandoned;
+    if (CheckFrameStart(frameBytes_->data(), held) != StartVerdict::kStart) {
+        return Reject(FrameEnd::Refused);
     }
-    const uint64_t announced = frame::kPictureHeaderSize + uint64_t{header.size};
-    const auto consumed = static_cast<uint32_t>(std::min<uint64_t>(length, announced));
-    if (!waitForPayload_(consumed, length)) {
-        Finish(kTransferTimedOut);
-        return FrameEnd::Abandoned;
+    const uint32_t size = frame::ReadLe32(frameBytes_->data() + kPictureSizeOffset);
+    const uint32_t jpegEnd = kJpegOffset + size;
+    if (!waitForBytes_(jpegEnd) || !PeekFrame(jpegEnd, held)) {
+        return Reject(FrameEnd::Abandoned);
     }
-    if (announced != length) {
-        DropBytes(consumed);
+    if (const uint32_t inner = InnerFrameStart(jpegEnd, held); inner < jpegEnd) {
+        DropFront(inner);
         Finish(kTransferTimedOut);
-        return FrameEnd::Malformed;
+        return {FrameEnd::CutShort, 0};
     }
-    if (!ReadPicture(header)) {
-        Finish(kTransferTimedOut);
-        return FrameEnd::Malformed;
-    }
+    pictureInfo_ = frame::ReadLe32(frameBytes_->data() + frame::kHeaderSize);
+    pictureSize_ = size;
+    std::memcpy(pictureBuffer_->data(), frameBytes_->data() + kJpegOffset, size);
+    DropFront(jpegEnd);
     Route();
     Finish(kTransferDone);
-    return FrameEnd::Clean;
+    return {FrameEnd::Clean, static_cast<uint32_t>(frame::kHeaderSize + length - jpegEnd)};
 }
 
-bool PictureReception::PeekPictureHeader(PictureHeader& header) {
-    std::array<uint8_t, frame::kPictureHeaderSize> bytes{};
-    {
-        std::lock_guard guard(buffer_.Lock());
-        // The command thread may have emptied the buffer (opening a port) since the wait.
-        if (buffer_.Peek(bytes.data(), frame::kPictureHeaderSize) == 0) {
-            return false;
-        }
-    }
-    header.info = frame::ReadLe32(bytes.data());
-    header.size = frame::ReadLe32(bytes.data() + 4);
-    return true;
-}
-
-bool PictureReception::DropBytes(uint32_t n) {
+// Copies the frame and what is buffered behind it, up to the few bytes a start check
+// looks at. False when the command thread emptied the buffer since the wait.
+bool PictureReception::PeekFrame(uint32_t wanted, uint32_t& held) {
     std::lock_guard guard(buffer_.Lock());
-    if (buffer_.Count() < n) {
-        return false;
-    }
-    buffer_.Drop(n);
-    return true;
+    held = std::min<uint32_t>({buffer_.Count(), wanted + kStartCheckBytes, kFrameBytes});
+    return held >= wanted && buffer_.Peek(frameBytes_->data(), held) == held;
 }
 
-// The frame is well formed (length = 8 + size, size within the picture buffer since the
-// length field is 16 bits wide).
-bool PictureReception::ReadPicture(const PictureHeader& header) {
-    std::array<uint8_t, frame::kPictureHeaderSize> skipped{};
-    {
-        std::lock_guard guard(buffer_.Lock());
-        if (buffer_.Count() < frame::kPictureHeaderSize + header.size) {
-            return false;  // emptied meanwhile by the command thread
+// Where a picture or directory frame begins inside the JPEG bytes, or jpegEnd when none
+// does. The bytes buffered behind the frame serve to check a start near its end.
+uint32_t PictureReception::InnerFrameStart(uint32_t jpegEnd, uint32_t held) const {
+    const uint8_t* bytes = frameBytes_->data();
+    for (uint32_t at = kJpegOffset; at < jpegEnd; ++at) {
+        const auto* lead =
+            static_cast<const uint8_t*>(std::memchr(bytes + at, frame::kLead, jpegEnd - at));
+        if (lead == nullptr) {
+            break;
         }
-        buffer_.Take(skipped.data(), frame::kPictureHeaderSize);
-        buffer_.Take(pictureBuffer_->data(), header.size);
+        at = static_cast<uint32_t>(lead - bytes);
+        if (CheckFrameStart(lead, held - at) == StartVerdict::kStart &&
+            StrengthOf(lead[1]) == StartStrength::kStrong) {
+            return at;
+        }
     }
-    pictureInfo_ = header.info;
-    pictureSize_ = header.size;
-    return true;
+    return jpegEnd;
+}
+
+PictureOutcome PictureReception::Reject(FrameEnd end) {
+    DropFront(kLeadByte);
+    Finish(kTransferTimedOut);
+    return {end, 0};
+}
+
+// Bytes of a port opened meanwhile are no part of this frame.
+void PictureReception::DropFront(uint32_t n) {
+    std::lock_guard guard(buffer_.Lock());
+    if (buffer_.Clears() == clearsAtStart_) {
+        buffer_.Drop(std::min(n, buffer_.Count()));
+    }
 }
 
 // Each use runs when its flag is set, in this order. Nothing here depends on the live

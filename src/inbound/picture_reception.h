@@ -1,7 +1,13 @@
 #pragma once
-// Picture reception: reads one picture frame's payload into the picture buffer and hands
-// the picture to the live view, the picture list and the snapshot list as the steering
-// flags say, then reports the transfer as done.
+// Picture reception: reads one picture frame into the picture buffer and hands the
+// picture to the live view, the picture list and the snapshot list as the steering flags
+// say, then reports the transfer as done.
+//
+// The frame is read from the front of the receive buffer, header included, and taken
+// only once it proved whole: its sizes agree (the length field covers the info word, the
+// size S and the S JPEG bytes, and may announce padding after them), its payload begins
+// with a JPEG start-of-image marker, and no other picture or directory frame begins
+// inside its JPEG bytes (the sign of a frame cut short and followed by the next one).
 //
 // Threads: runs on the data thread only. The steering flags and the snapshot counter are
 // written by the window and command threads; the transfer status is stored last (release)
@@ -20,26 +26,29 @@
 
 namespace dm {
 
-// How a frame ended: read as announced, consumed but refused, or given up on while its
-// payload was still missing.
-enum class FrameEnd { Clean, Malformed, Abandoned };
+// How a frame ended: read as announced; refused, with only its lead byte consumed (the
+// rest is looked through for the next frame); given up on while bytes were missing (the
+// same); or cut short by a frame that begins inside it, with everything before that
+// frame consumed.
+enum class FrameEnd { Clean, Refused, Abandoned, CutShort };
+
+struct PictureOutcome {
+    FrameEnd end = FrameEnd::Clean;
+    uint32_t padding = 0;  // bytes the length field announced after the JPEG, still to skip
+};
 
 class PictureReception {
   public:
-    // Blocks until n payload bytes are buffered; false on a stall or a stop request.
-    // frameRest is how many bytes the frame still has in all (at least n): what a give-up
-    // leaves due.
-    using PayloadWait = std::function<bool(uint32_t n, uint32_t frameRest)>;
+    // Blocks until n bytes are buffered (header included); false on a stall, an abandoned
+    // reply or a stop request.
+    using ByteWait = std::function<bool(uint32_t n)>;
 
     PictureReception(ReceiveBuffer& buffer, DeviceState& state, IMAGE_BUFFER& pictures,
-                     IMAGE_BUFFER& snapshots, LiveFrameSink& live, PayloadWait waitForPayload);
+                     IMAGE_BUFFER& snapshots, LiveFrameSink& live, ByteWait waitForBytes);
 
-    // Called after the frame header was dropped; length is the header's length field.
-    // A well-formed frame (length = 8 + picture size) is read and routed. A frame whose
-    // length and picture size disagree is refused (transfer status 2): of it, only the
-    // bytes both agree on are consumed, the smaller of length and 8 + size, and the data
-    // thread looks at what follows with suspicion.
-    FrameEnd Receive(uint16_t length);
+    // Called with the frame's header at the front of the buffer; length is its length
+    // field. Reads, routes and reports the picture (status 1), or refuses it (status 2).
+    PictureOutcome Receive(uint16_t length);
 
     // The last picture received whole; untouched by a failed or malformed frame.
     uint32_t PictureInfo() const { return pictureInfo_; }
@@ -47,14 +56,13 @@ class PictureReception {
     const uint8_t* PictureBytes() const { return pictureBuffer_->data(); }
 
   private:
-    struct PictureHeader {
-        uint32_t info = 0;
-        uint32_t size = 0;
-    };
+    static constexpr uint32_t kFrameBytes =
+        frame::kHeaderSize + frame::kPictureHeaderSize + frame::kPictureBufferSize;
 
-    bool PeekPictureHeader(PictureHeader& header);
-    bool DropBytes(uint32_t n);
-    bool ReadPicture(const PictureHeader& header);
+    bool PeekFrame(uint32_t wanted, uint32_t& held);
+    uint32_t InnerFrameStart(uint32_t jpegEnd, uint32_t held) const;
+    PictureOutcome Reject(FrameEnd end);
+    void DropFront(uint32_t n);
     void Route();
     void Finish(TransferStatus status);
 
@@ -63,11 +71,14 @@ class PictureReception {
     IMAGE_BUFFER& pictures_;
     IMAGE_BUFFER& snapshots_;
     LiveFrameSink& live_;
-    PayloadWait waitForPayload_;
+    ByteWait waitForBytes_;
 
+    uint32_t clearsAtStart_ = 0;  // the buffer's clears when this frame was found
     uint32_t pictureInfo_ = 0;
     uint32_t pictureSize_ = 0;
     std::unique_ptr<std::array<uint8_t, frame::kPictureBufferSize>> pictureBuffer_;
+    // The frame as peeked, with a few bytes beyond it to check a start near its end.
+    std::unique_ptr<std::array<uint8_t, kFrameBytes>> frameBytes_;
 };
 
 }  // namespace dm

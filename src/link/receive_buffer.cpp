@@ -63,11 +63,16 @@ void ReceiveBuffer::Drop(uint32_t n) {
         readPos_ = (readPos_ + n) % kStorageSize;
         count_.store(held - n, std::memory_order_release);
     } else {
-        Clear();
+        Empty();
     }
 }
 
 void ReceiveBuffer::Clear() {
+    Empty();
+    clears_.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void ReceiveBuffer::Empty() {
     writePos_ = 0;
     readPos_ = 0;
     count_.store(0, std::memory_order_release);

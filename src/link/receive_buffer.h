@@ -27,6 +27,9 @@ class ReceiveBuffer {
     // Every byte ever appended (refused chunks not counted): a reader that sees it change
     // knows the line is still delivering, whatever was taken meanwhile.
     uint64_t Received() const { return received_.load(std::memory_order_acquire); }
+    // How often the buffer was emptied with Clear: a reader that sees it change knows the
+    // bytes it was looking at are gone (a port was opened), whatever is held now.
+    uint32_t Clears() const { return clears_.load(std::memory_order_acquire); }
     // Blocks until Received() differs from `seen`, WakeWaiters() is called, or the timeout
     // passes. True when new bytes arrived.
     bool WaitForArrival(uint64_t seen, std::chrono::milliseconds timeout);
@@ -44,12 +47,14 @@ class ReceiveBuffer {
 
   private:
     void CopyOut(uint8_t* dest, uint32_t n) const;
+    void Empty();
 
     std::array<uint8_t, kStorageSize> storage_{};
     uint32_t writePos_ = 0;
     uint32_t readPos_ = 0;
     std::atomic<uint32_t> count_{0};
     std::atomic<uint64_t> received_{0};
+    std::atomic<uint32_t> clears_{0};
     uint64_t wakeUps_ = 0;  // under lock_
     std::mutex lock_;
     std::condition_variable arrived_;

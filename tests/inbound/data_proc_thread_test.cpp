@@ -35,7 +35,7 @@ TEST_F(DataThread, HandlesFramesArrivingInChunks) {
     EXPECT_EQ(pictures.InfoAt(0), 77u);
     EXPECT_EQ(pictures.StreamAt(0).size(), 5000);
     StopThread();
-    EXPECT_EQ(buffer->Count(), 1u);
+    EXPECT_EQ(buffer->Count(), 0u) << "the stray byte behind the last frame is dropped";
 }
 
 TEST_F(DataThread, MemoryFullBoxHoldsFurtherFramesUntilClosed) {
@@ -62,14 +62,14 @@ TEST_F(DataThread, AnAbandonedReplyIsDroppedAndTheNextOneStandsAlone) {
     state.transferStatus = kTransferPending;
     const Bytes stalled = PictureFrame(1, Picture(4000, 1));
     Feed(Bytes(stalled.begin(), stalled.begin() + static_cast<std::ptrdiff_t>(stalled.size() / 2)));
-    ASSERT_TRUE(WaitUntil([&] { return buffer->Count() < stalled.size() / 2; }))
+    ASSERT_TRUE(WaitUntil([&] { return state.replyProgress.load() > 0; }))
         << "the header was not taken";
 
     state.abandonReply = true;
     ASSERT_TRUE(WaitUntil([&] { return !state.abandonReply.load(); }))
         << "the data thread did not give the reply up";
     EXPECT_EQ(Status(), kTransferTimedOut);
-    EXPECT_EQ(buffer->Count(), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return buffer->Count() == 0; })) << "the half was looked through";
 
     state.transferStatus = kTransferPending;
     Feed(PictureFrame(2, Picture(3000, 2)));
@@ -83,8 +83,9 @@ TEST_F(DataThread, AnAbandonedReplyIsDroppedAndTheNextOneStandsAlone) {
 TEST_F(DataThread, StopEndsAPayloadWait) {
     thread.start();
     state.transferStatus = kTransferPending;
-    Feed(Frame(frame::kDiscard, 1000, Bytes(10, 0)));
-    ASSERT_TRUE(WaitUntil([&] { return buffer->Count() == 10; }));
+    const Bytes picture = PictureFrame(1, Picture(1000, 1));
+    Feed(Bytes(picture.begin(), picture.begin() + 100));
+    ASSERT_TRUE(WaitUntil([&] { return state.replyProgress.load() > 0; }));
     StopThread();
     EXPECT_EQ(Status(), kTransferTimedOut);
 }

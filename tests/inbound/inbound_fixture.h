@@ -44,11 +44,16 @@ inline Bytes Le32(uint32_t value) {
     return bytes;
 }
 
-// A stand-in picture: any bytes will do, the data thread does not look inside.
+// A stand-in picture: a JPEG start-of-image marker, then any bytes (the data thread does
+// not decode them).
 inline Bytes Picture(uint32_t size, uint8_t seed) {
     Bytes bytes(size);
     for (uint32_t i = 0; i < size; ++i) {
         bytes[i] = static_cast<uint8_t>(seed + i * 7);
+    }
+    if (size >= 2) {
+        bytes[0] = 0xFF;
+        bytes[1] = 0xD8;
     }
     return bytes;
 }

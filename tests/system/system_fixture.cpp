@@ -128,9 +128,14 @@ void SystemTest::AddPort(const std::string& path) {
     ports_.push_back(path);
 }
 
+std::string SystemTest::MicroscopePort() const {
+    EXPECT_FALSE(microscope->LinkPath().empty()) << microscope->ErrorText();
+    return microscope->LinkPath();
+}
+
 void SystemTest::StartConnected(vm::Options options) {
     StartMicroscope(std::move(options));
-    ASSERT_NO_FATAL_FAILURE(StartProgram({microscope->SlavePath()}));
+    ASSERT_NO_FATAL_FAILURE(StartProgram({MicroscopePort()}));
     ASSERT_NO_FATAL_FAILURE(Connect());
 }
 

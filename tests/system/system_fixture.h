@@ -82,6 +82,12 @@ class SystemTest : public AppFixture {
     void StartProgram(std::vector<std::string> ports);
     // Adds a device at the end of the program's port table (any thread).
     void AddPort(const std::string& path);
+    // The microscope as the program's port table names it: by its published link, which
+    // goes with it and which only a microscope of this process can take again. Not by its
+    // pseudo-terminal path: once the microscope is unplugged the system hands that path to
+    // the next pseudo-terminal opened by any process, and the program, which probes a name
+    // that comes back, would probe another test's port.
+    std::string MicroscopePort() const;
     // Microscope, program with the microscope as its only port, and a connection.
     void StartConnected(vm::Options options = {});
     // Clicks Connect and waits for the ready set and the link-start frame.

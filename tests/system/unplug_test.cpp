@@ -161,7 +161,7 @@ TEST_F(UnplugTest, AMicroscopeThatComesBackIsReconnectedByItselfWithItsCameraOn)
 TEST_F(UnplugTest, TheLostStateProbesOnlyDevicesThatAppeared) {
     silentPorts.push_back(std::make_unique<SilentPort>());
     StartMicroscope();
-    ASSERT_NO_FATAL_FAILURE(StartProgram({microscope->SlavePath(), silentPorts[0]->Path()}));
+    ASSERT_NO_FATAL_FAILURE(StartProgram({MicroscopePort(), silentPorts[0]->Path()}));
     ASSERT_NO_FATAL_FAILURE(Connect());
     const std::size_t probesBefore = silentPorts[0]->Received().size();
     microscope->Unplug();

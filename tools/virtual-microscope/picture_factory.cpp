@@ -58,10 +58,16 @@ QByteArray MakeLivePicture(const LiveView& live, SpecimenPainter& painter) {
     return EncodePicture(painter.Paint(view));
 }
 
+// A start-of-image marker and then bytes that hold no other marker: a picture frame as
+// plausible as any, whose JPEG data does not decode.
 QByteArray MakeUndecodableBytes(int size) {
     QByteArray bytes(size, '\0');
     for (int i = 0; i < size; ++i) {
-        bytes[i] = static_cast<char>(0x20 + i % 0x50);  // never 0xFF, so no marker
+        bytes[i] = static_cast<char>(0x20 + i % 0x50);  // never 0xFF or 0xF8
+    }
+    if (size >= 2) {
+        bytes[0] = '\xFF';
+        bytes[1] = '\xD8';
     }
     return bytes;
 }
