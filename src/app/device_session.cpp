@@ -25,6 +25,7 @@ DeviceSession::DeviceSession(TForm1& form, SerialPort::PortTableSource portTable
       liveView_(form.State(), form, surface_) {
     form_.SetDevicePort(&port_);
     form_.SetWorkerStart([this] { StartWorkers(); });
+    form_.SetWorkerWithdrawal([this] { WithdrawWorkers(); });
     form_.SetExitCleanup([this] { RemoveScratchFolders(); });
     form_.SetHandlers(this);
 }
@@ -32,6 +33,7 @@ DeviceSession::DeviceSession(TForm1& form, SerialPort::PortTableSource portTable
 DeviceSession::~DeviceSession() {
     form_.SetHandlers(nullptr);
     form_.SetWorkerStart({});
+    form_.SetWorkerWithdrawal({});
     form_.SetExitCleanup({});
     // The command thread first: it may be waiting for a picture the data thread delivers.
     if (cmdThread_) {
@@ -53,6 +55,15 @@ void DeviceSession::StartWorkers() {
     dataThread_ = std::make_unique<TDataProcThread>(*buffer_, port_, form_.State(), pictures_,
                                                     snapshots_, liveView_, form_);
     dataThread_->start();
+}
+
+// On the way out: nothing queued runs, the running command writes nothing more and no
+// command starts after it.
+void DeviceSession::WithdrawWorkers() {
+    if (cmdThread_) {
+        cmdThread_->WithdrawAll();
+        cmdThread_->RequestStop();
+    }
 }
 
 void DeviceSession::Attach() {
@@ -79,6 +90,7 @@ void DeviceSession::Attach() {
     control_->SetSnapshotStarter([this] { snapshotFinisher_->Begin(); });
     keeper_ = std::make_unique<ConnectionKeeper>(state, port_, *cmdThread_, form_, *commands_,
                                                  [this] { control_->CameraBtnClick(); });
+    control_->SetDisconnectedView([this] { keeper_->Disconnected(); });
     // No port opens before this: every search runs after Attach.
     port_.SetLossHandler([this] { keeper_->LinkLost(); });
 }

@@ -85,6 +85,7 @@ class DeviceSession : public DeviceButtonHandlers {
 
   private:
     void StartWorkers();
+    void WithdrawWorkers();
     void ToControl(void (DeviceControl::*handler)());
     void ToBrowser(void (PictureBrowser::*handler)());
     void RequestCommand(uint16_t code);

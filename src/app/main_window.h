@@ -66,6 +66,11 @@ class TForm1 : public QMainWindow, public WindowPort {
     void SetExitCleanup(std::function<void()> cleanup) { exitCleanup_ = std::move(cleanup); }
     // Run by FormCreate where the data thread starts and the command thread is created.
     void SetWorkerStart(std::function<void()> start) { workerStart_ = std::move(start); }
+    // Run first on every way out: ends the device conversation, so that the disconnect
+    // frame is the last thing the microscope receives.
+    void SetWorkerWithdrawal(std::function<void()> withdraw) {
+        workerWithdrawal_ = std::move(withdraw);
+    }
     // Null restores the handlers that do nothing. Not owned.
     void SetHandlers(DeviceButtonHandlers* handlers);
 
@@ -170,8 +175,8 @@ class TForm1 : public QMainWindow, public WindowPort {
 
     void FormClose();
     void LeaveProgram();
-    // Disconnect frame, 100 ms, (closing the port,) exit clean-up; false when one way
-    // out already ran.
+    // Worker withdrawal, disconnect frame, 100 ms, (closing the port,) exit clean-up;
+    // false when one way out already ran.
     bool RunExitSteps(bool closePort);
     void ReleaseWorkers();
     void SendDisconnectFrame();
@@ -201,6 +206,7 @@ class TForm1 : public QMainWindow, public WindowPort {
     DevicePort* port_ = nullptr;
     std::function<void()> exitCleanup_;
     std::function<void()> workerStart_;
+    std::function<void()> workerWithdrawal_;
     DeviceButtonHandlers noHandlers_;
     DeviceButtonHandlers* handlers_ = &noHandlers_;
     std::unique_ptr<TDirectoryDlg> directoryDlg_;

@@ -308,6 +308,9 @@ bool TForm1::RunExitSteps(bool closePort) {
     for (QTimer* timer : {timer1_, timer2_, timer3_}) {
         timer->stop();
     }
+    if (workerWithdrawal_) {
+        workerWithdrawal_();
+    }
     ReleaseWorkers();
     SendDisconnectFrame();
     std::this_thread::sleep_for(kDisconnectSettle);

@@ -99,9 +99,6 @@ bool ConnectOrFail(MicroscopeSession& session, Outcome& outcome) {
 
 std::optional<std::vector<frame::DirectoryEntry>> ReadDirectory(MicroscopeSession& session,
                                                                 Outcome& outcome) {
-    // Picture frames go to the picture list, as after a click on Download.
-    session.State().liveView.store(false, std::memory_order_relaxed);
-    session.State().collect.store(true, std::memory_order_relaxed);
     session.Commands().SetDownloadSelection(std::vector<uint32_t>{});
     const bool finished = session.Run(command::kDownloadAll);
     session.Commands().SetDownloadSelection(std::nullopt);

@@ -66,16 +66,12 @@ class SnapshotTaker {
         if (!session_.Pause(kSettle)) {
             return {};
         }
-        state.snapshotCapture.store(true);
-        state.liveView.store(false);
-        state.collect.store(false);
         state.snapshotBusy.store(true);
         state.snapshotRequest.store(kSnapshotRequestWaiting, std::memory_order_release);
         session_.Window().SetSnapshotFile(path);
         if (!session_.Run(command::kSnapshot)) {
             return {};
         }
-        state.snapshotCapture.store(false);
         state.snapshotInProgress.store(false);
         Shot shot = Save(before);
         if (!last) {
@@ -87,8 +83,6 @@ class SnapshotTaker {
   private:
     void SwitchCameraOn() {
         DeviceState& state = session_.State();
-        state.liveView.store(true);
-        state.collect.store(false);
         state.cameraOn.store(true);
         session_.Start(command::kCameraOn);
     }

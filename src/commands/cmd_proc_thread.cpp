@@ -65,16 +65,26 @@ void TCmdProcThread::SignalCameraOff() {
 }
 
 void TCmdProcThread::WithdrawAll() {
-    std::lock_guard lock(gateLock_);
-    queue_.clear();
-    if (running_ == command::kCameraOn) {
-        cameraStop_ = true;
+    {
+        std::lock_guard writing(writeLock_);
+        std::lock_guard lock(gateLock_);
+        queue_.clear();
+        if (running_ != command::kNone) {
+            withdrawn_.store(true, std::memory_order_release);
+            cameraStop_ = true;
+        }
+        gateChanged_.notify_all();
     }
-    gateChanged_.notify_all();
+    state_.replies.Ring();
+}
+
+bool TCmdProcThread::WriteUnlessWithdrawn(const std::function<bool()>& write) {
+    std::lock_guard writing(writeLock_);
+    return !Withdrawn() && write();
 }
 
 bool TCmdProcThread::CameraShouldStopLocked() const {
-    return cameraStop_ || !queue_.empty() || StopRequested();
+    return cameraStop_ || !queue_.empty() || CutShort();
 }
 
 bool TCmdProcThread::CameraShouldStop() const {
@@ -113,13 +123,13 @@ bool TCmdProcThread::WaitUntilIdle(std::chrono::milliseconds timeout) const {
 
 bool TCmdProcThread::Sleep(std::chrono::milliseconds duration) {
     std::unique_lock lock(gateLock_);
-    return !gateChanged_.wait_for(lock, duration, [this] { return StopRequested(); });
+    return !gateChanged_.wait_for(lock, duration, [this] { return CutShort(); });
 }
 
 bool TCmdProcThread::WaitForReply(std::chrono::milliseconds duration,
                                   const std::function<bool()>& done) {
-    state_.replies.Wait(duration, [&] { return StopRequested() || done(); });
-    return !StopRequested();
+    state_.replies.Wait(duration, [&] { return CutShort() || done(); });
+    return !CutShort();
 }
 
 // Waits for the next request; false on a stop request.
@@ -133,6 +143,7 @@ bool TCmdProcThread::TakeNext(uint16_t& code) {
     queue_.pop_front();
     running_ = code;
     cameraStop_ = false;
+    withdrawn_.store(false, std::memory_order_release);
     state_.pendingCommand.store(code, std::memory_order_release);
     return true;
 }

@@ -12,14 +12,20 @@
 // requested (CameraShouldStop); it then sends the camera-off request itself, so a key
 // requested while the camera streams goes out after the camera-off request.
 //
+// WithdrawAll (a disconnect, the way out, a lost link) empties the queue and withdraws the
+// running command: its waits end at once and nothing it writes through WriteUnlessWithdrawn
+// goes out any more, so a frame the window writes after WithdrawAll is the last on the wire.
+//
 // DeviceState::pendingCommand mirrors the code of the command now running (0 when none),
 // for anyone who wants to look.
 //
-// Threads: RequestCommand, RequestIfIdle and SignalCameraOff are for the window thread;
-// SetCommand only before the first request. Commands use Sleep and WaitForCameraStop so
-// a stop request cuts their waits short. Destruction requests a stop and joins.
+// Threads: RequestCommand, RequestIfIdle, SignalCameraOff and WithdrawAll are for the
+// window thread; SetCommand only before the first request. Commands use Sleep,
+// WaitForReply and WaitForCameraStop so a stop request or a withdrawal cuts their waits
+// short. Destruction requests a stop and joins.
 
 #include <QThread>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -50,8 +56,8 @@ class TCmdProcThread : public QThread {
     bool RequestIfIdle(uint16_t code);
     // Ends a streaming camera-on command and withdraws camera-on requests still waiting.
     void SignalCameraOff();
-    // Withdraws every waiting request and ends a streaming camera-on command: the
-    // microscope went away. Window thread.
+    // Withdraws every waiting request and the running command. Returns once a write of
+    // that command in progress has ended; it writes nothing more. Window thread.
     void WithdrawAll();
 
     // For the camera-on command: true once it should end (signal, another request waiting,
@@ -62,6 +68,12 @@ class TCmdProcThread : public QThread {
 
     void RequestStop();
     bool StopRequested() const { return stop_.load(std::memory_order_acquire); }
+    // True once the running command was withdrawn, until the next command starts.
+    bool Withdrawn() const { return withdrawn_.load(std::memory_order_acquire); }
+    // The running command should end: a stop request or a withdrawal.
+    bool CutShort() const { return StopRequested() || Withdrawn(); }
+    // Command thread: runs write() unless the running command was withdrawn; false then.
+    bool WriteUnlessWithdrawn(const std::function<bool()>& write);
 
     // True while nothing runs and nothing waits.
     bool IsIdle() const;
@@ -69,10 +81,11 @@ class TCmdProcThread : public QThread {
     bool IsRunningOrQueued(uint16_t code) const;
     bool WaitUntilIdle(std::chrono::milliseconds timeout) const;
 
-    // Command-thread sleep that ends early on a stop request; false when stopped.
+    // Command-thread sleep that ends early on a stop request or a withdrawal; false then.
     bool Sleep(std::chrono::milliseconds duration);
     // Command-thread wait for the data thread's report (DeviceState::replies): ends as
-    // soon as done() holds, on a stop request, or after the duration. False when stopped.
+    // soon as done() holds, on a stop request or a withdrawal, or after the duration.
+    // False when stopped or withdrawn.
     bool WaitForReply(std::chrono::milliseconds duration, const std::function<bool()>& done);
 
   protected:
@@ -92,6 +105,12 @@ class TCmdProcThread : public QThread {
     uint16_t running_ = 0;        // under gateLock_
     bool cameraStop_ = false;     // under gateLock_
     std::atomic<bool> stop_{false};
+    // Held around every write of a command and while a withdrawal is made (before
+    // gateLock_), so no write of the withdrawn command starts after WithdrawAll.
+    std::mutex writeLock_;
+    // Set under both locks; cleared under gateLock_ as the next command starts, when no
+    // write can be in progress.
+    std::atomic<bool> withdrawn_{false};
 };
 
 }  // namespace dm

@@ -27,7 +27,13 @@ inline constexpr milliseconds kKeyPause{100};          // after a key frame
 inline constexpr milliseconds kCameraPoll{100};        // camera-on watches the code
 inline constexpr milliseconds kUploadHeaderWait{100};  // header to memory-full check
 inline constexpr milliseconds kUploadChunkPause{20};
-inline constexpr milliseconds kUploadSettle{100};     // before the buttons come back
+inline constexpr milliseconds kUploadSettle{100};  // before the buttons come back
+// After the upload's last write: how long the line must stay quiet before the picture
+// counts as accepted (a memory-full reply may still come), how often that is looked at,
+// and the most it waits on a line that never falls quiet.
+inline constexpr milliseconds kUploadQuiet{300};
+inline constexpr milliseconds kUploadQuietPoll{20};
+inline constexpr milliseconds kUploadQuietLimit{2000};
 inline constexpr milliseconds kDisconnectPause{100};  // disconnect frame to port close
 
 // How long a command that gave up on its reply waits for the data thread to drop it

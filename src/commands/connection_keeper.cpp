@@ -49,6 +49,27 @@ void ConnectionKeeper::Tick(Clock::time_point now) {
         case Phase::kLost:
             WatchForReturn(now);
             return;
+        case Phase::kClosing:
+            EndClosing();
+            return;
+    }
+}
+
+void ConnectionKeeper::Disconnected() {
+    BeginEnding();
+    phase_ = Phase::kClosing;
+    EndClosing();
+}
+
+// A click on Connect meanwhile may have connected again: that search showed its own state.
+void ConnectionKeeper::EndClosing() {
+    if (state_.connected.load(std::memory_order_acquire)) {
+        phase_ = Phase::kWatching;
+        return;
+    }
+    if (WorkSettled()) {
+        phase_ = Phase::kWatching;
+        ShowDisconnected();
     }
 }
 

@@ -6,10 +6,10 @@
 // end without waiting or reporting. The window's 20 ms tick (Tick) then withdraws waiting
 // requests, lets the running command and the finishing steps end, puts the window in the
 // disconnected state with the downloaded pictures still viewable and saveable, and tells
-// the user once. While the link stays lost it looks at the port table every
-// kNewPortCheck: a device that was not there at the last look (not listed, or listed but
-// absent) is probed once, by a quiet port search, and if it answers the program is
-// connected again (found box included) and the camera switched back on if it was on.
+// the user once. A disconnect by the user ends the same way, without the word. While the link stays
+// lost it looks at the port table every kNewPortCheck: a device that was not there at the last look
+// (not listed, or listed but absent) is probed once, by a quiet port search, and if it answers the
+// program is connected again (found box included) and the camera switched back on if it was on.
 //
 // Threads: LinkLost from any thread; everything else on the window thread.
 
@@ -42,6 +42,11 @@ class ConnectionKeeper {
 
     // The link's loss handler. Does nothing unless a microscope was connected.
     void LinkLost();
+    // The user disconnected (the port is closed): the window is shown disconnected, as
+    // after a loss but without a word and without looking for the microscope's return,
+    // at once when nothing runs, else at the first tick after the running command and
+    // the finishing steps have ended.
+    void Disconnected();
 
     // Every window tick.
     void Tick(Clock::time_point now = Clock::now());
@@ -50,11 +55,12 @@ class ConnectionKeeper {
     bool InLostState() const { return phase_ != Phase::kWatching; }
 
   private:
-    enum class Phase { kWatching, kEnding, kLost };
+    enum class Phase { kWatching, kEnding, kLost, kClosing };
 
     void BeginEnding();
     bool WorkSettled() const;
     void EnterLost(Clock::time_point now);
+    void EndClosing();
     void ShowDisconnected();
     void WatchForReturn(Clock::time_point now);
     std::set<std::string> PresentDevices() const;

@@ -10,6 +10,7 @@
 #include "commands/command_codes.h"
 #include "commands/command_timing.h"
 #include "commands/message_numbers.h"
+#include "commands/picture_routing.h"
 #include "link/frame.h"
 
 namespace dm {
@@ -58,8 +59,12 @@ bool DeviceCommands::LinkLost() const {
     return state_.linkLost.load(std::memory_order_acquire);
 }
 
-void DeviceCommands::ShowErrorUnlessLost(int number) {
-    if (!LinkLost()) {
+bool DeviceCommands::Interrupted() const {
+    return thread_.CutShort() || LinkLost();
+}
+
+void DeviceCommands::ShowErrorUnlessInterrupted(int number) {
+    if (!Interrupted()) {
         window_.ShowError(window_.Message(number));
     }
 }
@@ -69,14 +74,14 @@ bool DeviceCommands::WaitForTransfer(std::chrono::milliseconds period, int limit
     const auto answered = [this] {
         return state_.transferStatus.load(std::memory_order_acquire) != kTransferPending;
     };
-    uint64_t seen = port_.BytesReceived();
+    uint64_t seen = state_.replyProgress.load(std::memory_order_acquire);
     int silentSleeps = 0;
     for (;;) {
         if (answered()) {
             return true;
         }
-        // Nothing more can come from a microscope that went away.
-        if (LinkLost()) {
+        // Nothing more is wanted, or can come from a microscope that went away.
+        if (Interrupted()) {
             return false;
         }
         if (!thread_.WaitForReply(period, [&] { return answered() || LinkLost(); })) {
@@ -85,7 +90,7 @@ bool DeviceCommands::WaitForTransfer(std::chrono::milliseconds period, int limit
         if (answered() || LinkLost()) {
             continue;
         }
-        const uint64_t received = port_.BytesReceived();
+        const uint64_t received = state_.replyProgress.load(std::memory_order_acquire);
         if (received != seen) {
             seen = received;
             silentSleeps = 0;
@@ -101,7 +106,7 @@ bool DeviceCommands::WaitForTransfer(std::chrono::milliseconds period, int limit
 
 // A closed port or a failed write: the request did not reach the microscope.
 bool DeviceCommands::Write(const uint8_t* bytes, int32_t n) {
-    return port_.WritePort(bytes, n) == n;
+    return thread_.WriteUnlessWithdrawn([&] { return port_.WritePort(bytes, n) == n; });
 }
 
 // A reply that stalled halfway may still hold the data thread in its payload wait, which
@@ -144,7 +149,7 @@ void DeviceCommands::DeleteSelected() {
     }
     // Nothing is removed here unless the microscope was asked to remove it there.
     if (!WriteFrameWithWord(frame::kDeleteRequest, info)) {
-        ShowErrorUnlessLost(message::kRequestNotSent);
+        ShowErrorUnlessInterrupted(message::kRequestNotSent);
         return;
     }
     pictures_.RemoveAt(row);
@@ -165,7 +170,7 @@ void DeviceCommands::DeleteAll() {
         return;
     }
     if (!WriteFrame(frame::kDeleteAllRequest)) {
-        ShowErrorUnlessLost(message::kRequestNotSent);
+        ShowErrorUnlessInterrupted(message::kRequestNotSent);
         return;
     }
     const int32_t count = pictures_.Count();
@@ -178,6 +183,7 @@ void DeviceCommands::DeleteAll() {
 }
 
 void DeviceCommands::CameraOn() {
+    const PictureRouting routing(state_, kLiveRoute);
     WriteFrame(frame::kCameraOn);
     window_.ApplyButtonSet(ButtonSet::Busy);
     window_.SetEnabled(Control::CameraBtn, true);  // so the user can switch it off
@@ -188,7 +194,7 @@ void DeviceCommands::CameraOn() {
     // Switched off by the user: the window applied the ready set when the button was
     // clicked, but a click right after the stream started lands before the busy set
     // above, which would leave every button disabled with the camera off.
-    if (!state_.cameraOn.load(std::memory_order_acquire)) {
+    if (!state_.cameraOn.load(std::memory_order_acquire) && !Interrupted()) {
         window_.ApplyButtonSet(ButtonSet::Ready);
     }
 }

@@ -69,10 +69,11 @@ class DeviceCommands {
     QString SnapshotName(uint16_t counter) const;
 
     // Waits until the transfer status is non-zero, waking as soon as the data thread sets
-    // it; gives up after limit + 1 periods in which no byte arrived (or on a stop request,
-    // at once when the link is lost, or after kReplyHardLimit). True when the status
-    // became non-zero. Giving up abandons the reply: whatever part of it arrives is
-    // dropped.
+    // it; gives up after limit + 1 periods in which no byte of a reply arrived
+    // (DeviceState::replyProgress: other bytes on the line do not count), or after
+    // kReplyHardLimit. Ends at once when the command is cut short (Interrupted). True when
+    // the status became non-zero. Giving up abandons the reply: whatever part of it
+    // arrives is dropped.
     bool WaitForTransfer(std::chrono::milliseconds period, int limit);
 
     // The scratch picture of a picture number, as the digital zoom conversion writes it.
@@ -93,11 +94,16 @@ class DeviceCommands {
 
   private:
     bool LinkLost() const;
-    // A failure the user is told of, unless the microscope went away: that is told once,
-    // by the window.
-    void ShowErrorUnlessLost(int number);
+    // The running command is cut short: the program ends, the user disconnected (the
+    // command was withdrawn) or the microscope went away. It then ends at its next wait,
+    // writes nothing and reports nothing.
+    bool Interrupted() const;
+    // A failure the user is told of, unless the command was cut short: a loss is told
+    // once, by the window, and a disconnect is the user's own doing.
+    void ShowErrorUnlessInterrupted(int number);
     void AbandonReply();
-    // Each is one write; true when all of it was written.
+    // Each is one write; true when all of it was written. Nothing is written once the
+    // command was withdrawn.
     bool Write(const uint8_t* bytes, int32_t n);
     bool WriteFrame(uint8_t command, uint16_t length = 0);
     bool WriteFrameWithWord(uint8_t command, uint32_t word);
@@ -107,6 +113,8 @@ class DeviceCommands {
     void KeepRowFilled(int row, const frame::DirectoryEntry& entry);
     void DeleteScratchPicture(uint32_t info) const;
     std::optional<QByteArray> PrepareUploadStream();
+    bool UploadRefused() const;
+    bool UploadAccepted();
     bool TryPort(uint8_t portNumber);
     // Opens the port and probes it; the port stays open only when a microscope answered.
     bool ProbePort(uint8_t portNumber);

@@ -28,7 +28,11 @@ DeviceControl::DeviceControl(DeviceState& state, DevicePort& port, TCmdProcThrea
       port_(port),
       thread_(thread),
       window_(window),
-      startSnapshot_(std::move(startSnapshot)) {}
+      startSnapshot_(std::move(startSnapshot)),
+      showDisconnected_([this] {
+          window_.SetConnected(false);
+          window_.ApplyButtonSet(ButtonSet::Disconnected);
+      }) {}
 
 void DeviceControl::SetSnapshotStarter(std::function<void()> startSnapshot) {
     startSnapshot_ = std::move(startSnapshot);
@@ -48,20 +52,25 @@ void DeviceControl::ConnectBtnClick() {
     }
 }
 
-// On the window thread, whether or not the microscope is still there.
+// On the window thread, whether or not the microscope is still there. Nothing the user
+// asked for before goes out after the disconnect frame.
 void DeviceControl::Disconnect() {
     state_.connected.store(false, std::memory_order_release);  // closing is no loss
+    thread_.WithdrawAll();
     const auto frame = frame::MakeHeader(frame::kDisconnect);
     port_.WritePort(frame.data(), static_cast<int32_t>(frame.size()));
     std::this_thread::sleep_for(timing::kDisconnectPause);
     port_.ClosePort();
-    window_.SetConnected(false);
-    window_.ApplyButtonSet(ButtonSet::Disconnected);
+    // A reply cut off by the close must not be completed by the next connection's bytes.
+    state_.abandonReply.store(true, std::memory_order_release);
+    showDisconnected_();
+}
+
+void DeviceControl::SetDisconnectedView(std::function<void()> showDisconnected) {
+    showDisconnected_ = std::move(showDisconnected);
 }
 
 void DeviceControl::DownloadBtnClick() {
-    state_.liveView.store(false, std::memory_order_relaxed);
-    state_.collect.store(true, std::memory_order_relaxed);
     thread_.RequestCommand(command::kDownloadAll);
 }
 
@@ -76,8 +85,6 @@ void DeviceControl::CameraBtnClick() {
         return;
     }
     if (!state_.cameraOn.load(std::memory_order_relaxed)) {
-        state_.liveView.store(true, std::memory_order_relaxed);
-        state_.collect.store(false, std::memory_order_relaxed);
         thread_.RequestCommand(command::kCameraOn);
         window_.SetCameraGlyph(QString::fromLatin1(kCameraOffGlyph));
         window_.SetEnabled(Control::SnapShotBtn, true);

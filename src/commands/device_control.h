@@ -1,7 +1,7 @@
 #pragma once
-// The window's side of the device buttons: each handler prepares the flags the data
-// thread steers by and asks the command thread for work. Only the disconnect talks to
-// the microscope itself.
+// The window's side of the device buttons: each handler asks the command thread for
+// work (the commands set the picture routing they need themselves). Only the disconnect
+// talks to the microscope itself.
 //
 // Threads: window thread only (handlers and Timer3).
 
@@ -21,6 +21,9 @@ class DeviceControl {
                   std::function<void()> startSnapshot = {});
 
     void SetSnapshotStarter(std::function<void()> startSnapshot);
+    // What shows the window disconnected after the port closed; by default the connected
+    // flag is cleared and the disconnected set applied at once.
+    void SetDisconnectedView(std::function<void()> showDisconnected);
 
     void ConnectBtnClick();
     void DownloadBtnClick();
@@ -49,6 +52,7 @@ class DeviceControl {
     TCmdProcThread& thread_;
     WindowPort& window_;
     std::function<void()> startSnapshot_;
+    std::function<void()> showDisconnected_;
 };
 
 }  // namespace dm

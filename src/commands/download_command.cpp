@@ -5,6 +5,7 @@
 #include "commands/command_timing.h"
 #include "commands/device_commands.h"
 #include "commands/message_numbers.h"
+#include "commands/picture_routing.h"
 #include "inbound/picture_claim.h"
 #include "link/frame.h"
 #include "view/magnification.h"
@@ -34,12 +35,13 @@ PictureRow MakeRow(const frame::DirectoryEntry& entry) {
 }  // namespace
 
 void DeviceCommands::DownloadAll() {
+    const PictureRouting routing(state_, kCollectRoute);
     state_.transferStatus.store(kTransferPending, std::memory_order_release);
     state_.directoryExpected.store(true, std::memory_order_release);
     WriteFrame(frame::kDirectoryRequest);
     const bool answered = WaitForTransfer(timing::kDirectoryPoll, timing::kDirectoryPollLimit);
     state_.directoryExpected.store(false, std::memory_order_release);
-    if (thread_.StopRequested() || LinkLost()) {
+    if (Interrupted()) {
         return;
     }
     if (!answered) {
@@ -92,7 +94,9 @@ void DeviceCommands::KeepRowFilled(int row, const frame::DirectoryEntry& entry) 
     // so this wait is short unless the wait above gave up at the same moment.
     for (int tries = 0; pictures_.Count() < row + 1 && tries < timing::kClaimedRecordTries;
          ++tries) {
-        thread_.Sleep(timing::kClaimedRecordPoll);
+        if (!thread_.Sleep(timing::kClaimedRecordPoll)) {
+            return;
+        }
     }
 }
 
@@ -121,8 +125,9 @@ void DeviceCommands::FetchPictures() {
     window_.SetProgress(0);
 
     const int count = state_.directory.Count();
-    // A microscope that went away ends the loop; what arrived is still finished.
-    for (int i = 0; i < count && !thread_.StopRequested() && !LinkLost(); ++i) {
+    // A disconnect or a microscope that went away ends the loop; what arrived is still
+    // finished.
+    for (int i = 0; i < count && !Interrupted(); ++i) {
         const frame::DirectoryEntry entry = state_.directory.Entry(i);
         const uint32_t number = frame::PictureNumber(entry.info);
         if (!Wanted(selection, number)) {

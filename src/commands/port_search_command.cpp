@@ -52,7 +52,7 @@ void DeviceCommands::PortSearch() {
     }
     std::vector<OpenAttempt> unanswered;
     bool found = false;
-    for (int n = 0; n < timing::kPortCount && !thread_.StopRequested(); ++n) {
+    for (int n = 0; n < timing::kPortCount && !thread_.CutShort(); ++n) {
         window_.SetProgress(n / 2);
         if (TryPort(static_cast<uint8_t>(n))) {
             found = true;
@@ -64,7 +64,7 @@ void DeviceCommands::PortSearch() {
         }
     }
     if (!found) {
-        if (!thread_.StopRequested()) {
+        if (!thread_.CutShort()) {
             window_.ShowError(SearchReport(unanswered));
         }
         window_.SetProgress(0);  // the search's progress means nothing once it failed
@@ -78,7 +78,7 @@ void DeviceCommands::PortSearch() {
 void DeviceCommands::Reconnect(const std::vector<std::string>& candidates) {
     const std::vector<std::string> devices = port_.DeviceNames();
     for (std::size_t n = 0; n < devices.size() && n < timing::kPortCount; ++n) {
-        if (thread_.StopRequested()) {
+        if (thread_.CutShort()) {
             return;
         }
         if (std::find(candidates.begin(), candidates.end(), devices[n]) != candidates.end() &&
@@ -92,7 +92,7 @@ void DeviceCommands::Reconnect(const std::vector<std::string>& candidates) {
 void DeviceCommands::SurveyPorts() {
     std::vector<PortFinding> findings;
     const std::size_t count = std::min<std::size_t>(port_.DeviceNames().size(), timing::kPortCount);
-    for (std::size_t n = 0; n < count && !thread_.StopRequested(); ++n) {
+    for (std::size_t n = 0; n < count && !thread_.CutShort(); ++n) {
         const bool answered = ProbePort(static_cast<uint8_t>(n));
         const OpenAttempt attempt = port_.LastAttempt();
         findings.push_back({attempt.device, attempt.problem, answered});

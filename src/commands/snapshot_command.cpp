@@ -3,6 +3,7 @@
 #include "commands/command_timing.h"
 #include "commands/device_commands.h"
 #include "commands/message_numbers.h"
+#include "commands/picture_routing.h"
 #include "link/frame.h"
 
 namespace dm {
@@ -28,11 +29,12 @@ void DeviceCommands::Snapshot() {
     }
     state_.snapshotBusy.store(true, std::memory_order_release);
     window_.ApplyButtonSet(ButtonSet::Busy);
+    const PictureRouting routing(state_, kSnapshotRoute);
 
     state_.transferStatus.store(kTransferPending, std::memory_order_release);
     WriteFrame(frame::kGetSnapshot, state_.getSnapshotSelector.load(std::memory_order_relaxed));
     WaitForTransfer(timing::kSnapshotPoll, timing::kSnapshotPollLimit);  // late: named anyway
-    if (LinkLost()) {
+    if (Interrupted()) {
         state_.snapshotBusy.store(false, std::memory_order_release);
         return;
     }

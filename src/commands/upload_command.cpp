@@ -48,7 +48,10 @@ void DeviceCommands::Upload() {
     }
 
     state_.transferStatus.store(kTransferDone, std::memory_order_release);
-    thread_.Sleep(timing::kUploadSettle);
+    // Cut short: the window is shown disconnected, not ready.
+    if (!thread_.Sleep(timing::kUploadSettle) || Interrupted()) {
+        return;
+    }
     window_.ApplyButtonSet(ButtonSet::Ready);
     window_.SetEnabled(Control::CameraBtn, true);
 }
@@ -80,14 +83,10 @@ void DeviceCommands::SendUploadStream(const QByteArray& jpeg) {
     // answers this header alone.
     state_.memoryFull.store(false, std::memory_order_release);
     if (!WriteFrame(frame::kUpload, static_cast<uint16_t>(size))) {
-        ShowErrorUnlessLost(message::kUploadNotSent);
+        ShowErrorUnlessInterrupted(message::kUploadNotSent);
         return;
     }
-    if (!thread_.Sleep(timing::kUploadHeaderWait)) {
-        return;
-    }
-    // The data thread has already told the user.
-    if (state_.memoryFull.load(std::memory_order_acquire)) {
+    if (!thread_.Sleep(timing::kUploadHeaderWait) || UploadRefused()) {
         return;
     }
 
@@ -98,11 +97,15 @@ void DeviceCommands::SendUploadStream(const QByteArray& jpeg) {
         const int chunk = std::min(timing::kUploadChunkSize, size - sent);
         if (!Write(bytes + sent, chunk)) {
             window_.SetProgress(0);
-            ShowErrorUnlessLost(message::kUploadNotSent);
+            ShowErrorUnlessInterrupted(message::kUploadNotSent);
             return;
         }
         sent += chunk;
         if (!thread_.Sleep(timing::kUploadChunkPause)) {
+            return;
+        }
+        if (UploadRefused()) {
+            window_.SetProgress(0);
             return;
         }
         const int percent = sent * kPercent / size;
@@ -112,8 +115,41 @@ void DeviceCommands::SendUploadStream(const QByteArray& jpeg) {
         }
     }
     window_.SetProgress(kPercent);
-    window_.ShowInfo(window_.Message(message::kUploadFinished));
+    if (UploadAccepted()) {
+        window_.ShowInfo(window_.Message(message::kUploadFinished));
+    }
     window_.SetProgress(0);
+}
+
+// The data thread has told the user already: the memory-full box stands alone.
+bool DeviceCommands::UploadRefused() const {
+    return state_.memoryFull.load(std::memory_order_acquire);
+}
+
+// The microscope may still refuse the picture once its last byte is in: it has been
+// accepted only when the line has stayed quiet for kUploadQuiet after the last write
+// (any byte that comes in meanwhile starts the count again, so a refusal still on its
+// way is waited for) and no memory-full reply came. A line that never falls quiet is
+// taken as quiet after kUploadQuietLimit. False when refused or cut short.
+bool DeviceCommands::UploadAccepted() {
+    using Clock = std::chrono::steady_clock;
+    const auto giveUpAt = Clock::now() + timing::kUploadQuietLimit;
+    uint64_t seen = port_.BytesReceived();
+    auto quietSince = Clock::now();
+    while (!UploadRefused()) {
+        const auto now = Clock::now();
+        if (now - quietSince >= timing::kUploadQuiet || now >= giveUpAt) {
+            return true;
+        }
+        if (!thread_.Sleep(timing::kUploadQuietPoll)) {
+            return false;
+        }
+        if (const uint64_t received = port_.BytesReceived(); received != seen) {
+            seen = received;
+            quietSince = Clock::now();
+        }
+    }
+    return false;
 }
 
 }  // namespace dm

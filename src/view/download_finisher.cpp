@@ -26,14 +26,15 @@ void DownloadFinisher::Timer2Timer() {
     window_.SetProgress(kConversionStartPercent);
     const Conversion conversion = ConvertAll();
     window_.SetProgress(kDonePercent);
-    // A download the microscope's loss cut short: what arrived is ready to view, and the
-    // window tells of the loss alone and puts the buttons in the disconnected state.
-    const bool lost = state_.linkLost.load(std::memory_order_acquire);
-    if (!lost) {
+    // A download that a disconnect or the microscope's loss cut short: what arrived is
+    // ready to view; the window tells of a loss alone and puts the buttons in the
+    // disconnected state.
+    const bool ended = !state_.connected.load(std::memory_order_acquire);
+    if (!ended) {
         Tell(conversion);
     }
     window_.SetProgress(kIdlePercent);
-    if (!lost) {
+    if (!ended) {
         window_.ApplyButtonSet(ButtonSet::Ready);
         window_.SetEnabled(Control::CameraBtn, true);
     }

@@ -36,8 +36,8 @@ void SnapshotFinisher::Begin() {
 }
 
 void SnapshotFinisher::Step() {
-    if (state_ != SnapshotState::Idle && device_.linkLost.load(std::memory_order_acquire)) {
-        EndForLostLink();
+    if (state_ != SnapshotState::Idle && !device_.connected.load(std::memory_order_acquire)) {
+        EndForEndedLink();
         return;
     }
     switch (state_) {
@@ -63,10 +63,6 @@ void SnapshotFinisher::Settle() {
 }
 
 void SnapshotFinisher::RequestSnapshot() {
-    // Routing first: the command thread sends the request only after the resume.
-    device_.snapshotCapture.store(true);
-    device_.liveView.store(false);
-    device_.collect.store(false);
     // Busy and waiting before the request, so even a command that ends at once is seen.
     device_.snapshotBusy.store(true);
     device_.snapshotRequest.store(kSnapshotRequestWaiting, std::memory_order_release);
@@ -96,7 +92,6 @@ bool SnapshotFinisher::AbandonedUnstarted() {
                                                          std::memory_order_acq_rel)) {
         return false;  // it started just now: wait for it as usual
     }
-    device_.snapshotCapture.store(false);
     device_.snapshotBusy.store(false);
     window_.ShowError(window_.Message(message::kSnapshotFailed));
     RestoreCamera();
@@ -129,9 +124,10 @@ void SnapshotFinisher::SaveSnapshot(const QString& chosenPath) {
     QFile::remove(scratch);
 }
 
-// No box and no camera: the window tells of the loss. A snapshot command that already
-// runs ends at once (its reply wait sees the loss) and is waited for.
-void SnapshotFinisher::EndForLostLink() {
+// No box and no camera: the window tells of a loss, and a disconnect is the user's own.
+// A snapshot command that already runs ends at once (its reply wait sees the loss or its
+// withdrawal) and is waited for.
+void SnapshotFinisher::EndForEndedLink() {
     uint8_t expected = kSnapshotRequestWaiting;
     device_.snapshotRequest.compare_exchange_strong(expected, kSnapshotRequestAbandoned,
                                                     std::memory_order_acq_rel);
@@ -139,7 +135,6 @@ void SnapshotFinisher::EndForLostLink() {
         device_.snapshotRequest.load(std::memory_order_acquire) == kSnapshotRequestRunning) {
         return;
     }
-    device_.snapshotCapture.store(false);
     device_.snapshotBusy.store(false);
     device_.snapshotSaveRequested.store(false);
     device_.snapshotInProgress.store(false);
@@ -148,8 +143,6 @@ void SnapshotFinisher::EndForLostLink() {
 
 void SnapshotFinisher::RestoreCamera() {
     device_.snapshotInProgress.store(false);
-    device_.liveView.store(true);
-    device_.collect.store(false);
     requestCommand_(command::kCameraOn);
     window_.SetCameraGlyph(kCameraOnGlyph);
     window_.SetEnabled(Control::ListView1, false);

@@ -2,8 +2,8 @@
 // Snapshot finishing: the state machine that Timer1 steps every 20 ms after a click on
 // the snapshot button.
 //   settling   : let the camera-off request go out; on the 51st tick move on;
-//   requesting : route the next picture frame to the snapshot list and start the
-//                snapshot command;
+//   requesting : start the snapshot command (which routes the next picture frame to
+//                the snapshot list);
 //   finishing  : once the command is done, save the snapshot if the user asked for it
 //                (digital zoom of the live picture shown before it, in the format the
 //                file name ends with: BMP, PNG, else JPEG quality 90), then switch the
@@ -52,7 +52,7 @@ class SnapshotFinisher {
     bool AbandonedUnstarted();
     void SaveSnapshot(const QString& path);
     void RestoreCamera();
-    void EndForLostLink();
+    void EndForEndedLink();
 
     DeviceState& device_;
     WindowPort& window_;

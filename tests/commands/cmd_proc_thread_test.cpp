@@ -130,6 +130,23 @@ TEST_F(QueueTest, AFullQueueDropsTheNewestRequest) {
     EXPECT_EQ(order_.back(), command::kKey1 + 1);
 }
 
+// The running command's wait ends and its writes are refused; the next request runs and
+// writes as usual.
+TEST_F(QueueTest, WithdrawAllEmptiesTheQueueAndCutsTheRunningCommandShort) {
+    thread_.RequestCommand(command::kKey1 + 1);
+    thread_.WithdrawAll();
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s)) << "the running command's sleep went on";
+    EXPECT_EQ(order_, std::vector<uint16_t>{command::kUpload});
+    EXPECT_TRUE(thread_.Withdrawn());
+    EXPECT_FALSE(thread_.WriteUnlessWithdrawn([] { return true; }));
+
+    thread_.RequestCommand(command::kKey1);
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+    EXPECT_EQ(runs_, 1);
+    EXPECT_FALSE(thread_.Withdrawn());
+    EXPECT_TRUE(thread_.WriteUnlessWithdrawn([] { return true; }));
+}
+
 TEST_F(QueueTest, CameraOffSignalWithdrawsAWaitingCameraOnRequest) {
     thread_.RequestCommand(command::kCameraOn);
     thread_.RequestCommand(command::kCameraOn);  // not queued twice

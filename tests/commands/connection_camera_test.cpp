@@ -1,4 +1,6 @@
 // Port search, disconnect, camera switching and the keys that stop the camera first.
+#include <memory>
+
 #include "command_fixture.h"
 #include "commands/command_codes.h"
 #include "commands/message_numbers.h"
@@ -102,6 +104,30 @@ TEST_F(ConnectionTest, DisconnectWritesItsFrameThenClosesOnTheWindowThread) {
               (std::vector<std::string>{"SetConnected no", "ApplyButtonSet Disconnected"}));
 }
 
+// Clicked while a picture that never comes is waited for (5.1 s each) and three keys wait
+// behind the download: the keys never go out, the download ends at once, the disconnect
+// frame is the last frame written and no failure is reported.
+TEST_F(ConnectionTest, DisconnectWithdrawsTheQueueAndEndsTheRunningCommand) {
+    port_.SetOpenablePorts({5});
+    ASSERT_TRUE(port_.OpenPort(5, 3));
+    state_.connected = true;
+    AnswerDownloads({{frame::MakeInfo(1, 0), 3}, {frame::MakeInfo(2, 0), 3}}, {1, 2});
+    control_.DownloadBtnClick();
+    ASSERT_TRUE(port_.WaitForWrites(2, 5s));  // the first picture request
+    for (int i = 0; i < 3; ++i) {
+        control_.UpBtnClick();
+    }
+    control_.ConnectBtnClick();
+    ASSERT_TRUE(thread_.WaitUntilIdle(2s)) << "the download went on after the disconnect";
+    thread_.RequestCommand(command::KeyCode(1));  // a later request runs as usual
+    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
+    EXPECT_EQ(port_.WrittenHex(),
+              (std::vector<std::string>{"F8 21 00 00", "F8 22 04 00 01 00 00 00", "F8 12 00 00",
+                                        "F8 41 00 00"}));
+    EXPECT_FALSE(window_.WaitForCall("ShowError", 0ms));
+    EXPECT_FALSE(window_.WaitForCall("ShowInfo", 0ms));
+}
+
 using CameraTest = CommandTest;
 
 TEST_F(CameraTest, TwoClicksStartAndStopTheStream) {
@@ -203,17 +229,44 @@ TEST_F(CameraTest, CameraClickDuringASnapshotIsIgnored) {
     EXPECT_FALSE(state_.cameraOn.load());
 }
 
-TEST_F(CameraTest, DownloadAndUploadButtonsSteerAndRequest) {
-    state_.liveView = true;
-    AnswerDownloads({});
+// The camera click queues the stream behind the download: the download's pictures are
+// still collected, and only the stream that follows renders live.
+TEST_F(CameraTest, ACameraClickDuringADownloadLeavesItsPicturesCollected) {
+    const std::vector<frame::DirectoryEntry> entries{{frame::MakeInfo(1, 0), 3},
+                                                     {frame::MakeInfo(2, 0), 3}};
+    struct Routes {
+        std::mutex lock;
+        std::vector<std::string> seen;  // the routing as each request reached the line
+    };
+    const auto routes = std::make_shared<Routes>();
+    data_.SetHandler([this, entries, routes](const Bytes& frame) {
+        const uint8_t command = frame[1];
+        if (command == frame::kPictureRequest || command == frame::kCameraOn) {
+            std::lock_guard lock(routes->lock);
+            routes->seen.push_back(std::string(state_.collect ? "collect" : "") +
+                                   (state_.liveView ? "live" : ""));
+        }
+        if (command == frame::kDirectoryRequest) {
+            FillDirectory(entries);
+        } else if (command == frame::kPictureRequest) {
+            DeliverPicture(entries[frame[frame::kHeaderSize] - 1]);
+        }
+        state_.transferStatus.store(kTransferDone);
+    });
+    const auto seen = [routes] {
+        std::lock_guard lock(routes->lock);
+        return routes->seen;
+    };
     control_.DownloadBtnClick();
+    control_.CameraBtnClick();
+    for (int i = 0; i < 5000 && seen().size() < 3; ++i) {
+        std::this_thread::sleep_for(1ms);
+    }
+    control_.CameraBtnClick();
     ASSERT_TRUE(thread_.WaitUntilIdle(5s));
-    EXPECT_FALSE(state_.liveView.load());
-    EXPECT_TRUE(state_.collect.load());
-    EXPECT_EQ(port_.WrittenHex().front(), "F8 21 00 00");
-    control_.UploadBtnClick();
-    ASSERT_TRUE(thread_.WaitUntilIdle(5s));
-    EXPECT_TRUE(window_.WaitForCall("ChooseUploadPicture", 0ms));
+    EXPECT_EQ(seen(), (std::vector<std::string>{"collect", "collect", "live"}));
+    EXPECT_EQ(pictures_.Count(), 2);
+    EXPECT_FALSE(state_.collect.load() || state_.liveView.load()) << "routing put back";
 }
 
 TEST_F(ConnectionTest, ASearchThatFindsNothingSaysWhatItMetOnEachPort) {

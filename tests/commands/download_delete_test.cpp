@@ -106,8 +106,8 @@ TEST_F(DownloadTest, StalledDirectoryIsReportedAndChangesNoRow) {
 TEST_F(DownloadTest, DirectoryWaitLastsWhileBytesArriveAndEndsAfterSilence) {
     std::atomic<bool> lineDone{false};
     std::thread line([&] {
-        for (int i = 0; i < 25; ++i) {  // 2.5 s of bytes, beyond the 1.1 s limit
-            port_.AddBytesReceived(1);
+        for (int i = 0; i < 25; ++i) {  // 2.5 s of a reply, beyond the 1.1 s limit
+            state_.replyProgress += 1;
             std::this_thread::sleep_for(100ms);
         }
         lineDone = true;

@@ -1,5 +1,7 @@
 // The upload picture's placement and the paced upload on the wire.
 #include <QImage>
+#include <atomic>
+#include <memory>
 
 #include "command_fixture.h"
 #include "commands/command_codes.h"
@@ -97,6 +99,28 @@ TEST_F(UploadTest, FailedWritesAreReportedNotCalledFinished) {
     EXPECT_EQ(window_.Calls(),
               (std::vector<std::string>{"ShowError " +
                                         window_.Message(message::kUploadNotSent).toStdString()}));
+}
+
+// The microscope refuses the picture 100 ms after its last byte, or in the middle of it:
+// the data thread's memory-full box stands alone, without a contradicting "finished".
+TEST_F(UploadTest, MemoryFullAfterTheLastByteOrMidwayIsNoSuccess) {
+    window_.SetMessage(message::kUploadFinished, "Uploaded");
+    for (const std::size_t refusedAfterWrite : {33U, 10U}) {
+        SCOPED_TRACE(refusedAfterWrite);
+        port_.ClearWrites();
+        window_.ClearCalls();
+        auto writes = std::make_shared<std::atomic<std::size_t>>(0);
+        data_.SetHandler([this, refusedAfterWrite, writes](const Bytes&) {
+            if (++*writes == refusedAfterWrite) {
+                std::this_thread::sleep_for(100ms);
+                port_.AddBytesReceived(frame::kHeaderSize);
+                state_.memoryFull = true;
+            }
+        });
+        commands_.SendUploadStream(QByteArray(1000, 'x'));
+        EXPECT_FALSE(window_.WaitForCall("ShowInfo", 0ms));
+        EXPECT_EQ(window_.ProgressValues().back(), 0);
+    }
 }
 
 // A memory-full frame answers one upload header; it does not stop the uploads after it.

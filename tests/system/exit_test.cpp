@@ -100,15 +100,19 @@ TEST_F(ExitTest, TheExitButtonSendsTheDisconnectFrameAndClosesThePort) {
     EXPECT_EQ(FramesFrom(from), std::vector<std::string>{"F8 12 00 00"});
 }
 
+// The close box while the camera streams: the stream is not switched off after the
+// disconnect frame, which is the last frame on the wire.
 TEST_F(ExitTest, LeavingWhileTheCameraStreamsEndsEverything) {
     ASSERT_NO_FATAL_FAILURE(StartConnected());
     Click("CameraBtn");
     ASSERT_TRUE(WaitUntil([&] { return microscope->IsStreaming(); }));
     const std::size_t from = FrameCount();
-    Click("ExitBtn");
+    form->close();
     ASSERT_TRUE(WaitForFrame(kDisconnect, from));
-    EndAll();  // joins the camera command, which was polling its code
+    session.reset();  // joins the camera command, which was polling its code
+    KeepRunning();
     EXPECT_FALSE(microscope->IsStreaming());
+    EXPECT_EQ(FramesFrom(from), std::vector<std::string>{"F8 12 00 00"});
 }
 
 TEST_F(ExitTest, AMemoryFullBoxLeftOpenDoesNotHoldUpTheExit) {

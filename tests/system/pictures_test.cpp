@@ -87,6 +87,20 @@ TEST_F(PicturesTest, DownloadAllListsEveryPictureAndPreparesItsScratchPicture) {
     EXPECT_EQ(dialogs.boxes.back().icon, BoxIcon::Information);
 }
 
+// The camera click queues the stream behind the download, which keeps its pictures.
+TEST_F(PicturesTest, ACameraClickDuringADownloadLeavesEveryPictureInItsRow) {
+    const std::size_t from = FrameCount();
+    Click("DownloadBtn");
+    Click("CameraBtn");
+    ASSERT_TRUE(WaitUntil([&] { return BoxesWithMessage(kDownloadedMessage) == 1; }))
+        << DebugState();
+    ASSERT_EQ(session->Pictures().Count(), kPictures);
+    for (int i = 0; i < kPictures; ++i) {
+        EXPECT_EQ(session->Pictures().StreamAt(i), held[i].jpeg) << "row " << i;
+    }
+    ASSERT_TRUE(WaitForFrame(Frame(frame::kCameraOn), from)) << "the stream follows";
+}
+
 TEST_F(PicturesTest, AClickedRowShowsItsPictureAndTheCheckBoxesRedrawIt) {
     ASSERT_NO_FATAL_FAILURE(DownloadAll());
     EXPECT_FALSE(form->Image4()->HasPicture());
