@@ -51,11 +51,13 @@ TEST(CommandLine, EveryOptionSetsItsField) {
 TEST(CommandLine, HelpDocumentsEveryOption) {
     EXPECT_TRUE(ParseCommandLine({"--help"}).help);
     EXPECT_TRUE(ParseCommandLine({"-h"}).help);
+    EXPECT_TRUE(ParseCommandLine({"--version"}).version);
+    EXPECT_FALSE(ParseCommandLine({"--help"}).version);
     const std::string usage = UsageText();
     for (const char* option :
          {"--pictures", "--max-pictures", "--log", "--probe-every", "--garbage", "--stall-payload",
           "--bad-jpeg", "--oversized-length", "--directory-entries", "--vanish-mid-transfer",
-          "--throttle", "--drop-live-byte", "--stray-burst", "--help"}) {
+          "--throttle", "--drop-live-byte", "--stray-burst", "--help", "--version"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }
 }

@@ -54,7 +54,8 @@ std::string UsageText() {
            "  --stray-burst N        every Nth live frame is followed by 24 bytes that\n"
            "                         begin no frame\n"
            "\n"
-           "  -h, --help             this text\n";
+           "  -h, --help             this text\n"
+           "  --version              the version, then exit\n";
 }
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -84,6 +85,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         };
         if (name == "-h" || name == "--help") {
             result.help = true;
+        } else if (name == "--version") {
+            result.version = true;
         } else if (name == "--pictures") {
             count(0, kMaxDirectoryEntries, options.pictures);
         } else if (name == "--max-pictures") {

@@ -11,6 +11,7 @@ namespace dm::vm {
 struct CommandLine {
     Options options;
     bool help = false;
+    bool version = false;
     std::string error;  // non-empty: the arguments were not understood
 };
 

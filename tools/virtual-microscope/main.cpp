@@ -52,6 +52,10 @@ int main(int argc, char** argv) {
         std::cout << dm::vm::UsageText();
         return 0;
     }
+    if (line.version) {
+        std::cout << "virtual-microscope " << DM_VERSION << '\n';
+        return 0;
+    }
     if (!line.error.empty()) {
         std::cerr << "virtual-microscope: " << line.error << "\n\n" << dm::vm::UsageText();
         return 2;
