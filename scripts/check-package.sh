@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Checks the desktop integration and the Debian package of a build:
 #   - the desktop entry and the AppStream metainfo validate;
+#   - lintian finds no error or warning in the package, nor a sign of a build without
+#     hardening or of a binary stripped short of Debian's way;
 #   - the package unpacks to the expected files, and nothing outside usr/;
+#   - the package's version is the one all three programs print with --version;
 #   - the unpacked command line lists the pictures of the unpacked virtual microscope;
 #   - the unpacked program, started from / with a fresh data folder, fills that folder
 #     from the installed data, leaves the installed files alone, ends on SIGTERM with
@@ -16,6 +19,17 @@ appstreamcli validate --no-net --pedantic packaging/digital-microscope.metainfo.
 
 (cd "$build" && rm -f digital-microscope_*.deb && cpack -G DEB >/dev/null)
 deb=$(ls "$build"/digital-microscope_*.deb)
+
+# Run as root, lintian says so on a line of its own, which is no finding.
+lint_status=0
+lint=$(lintian --display-info --fail-on error,warning "$deb" 2>&1) || lint_status=$?
+lint=$(grep -v "root privileges" <<<"$lint" || true)
+[ -z "$lint" ] || echo "$lint"
+[ "$lint_status" -eq 0 ] || { echo "lintian found errors or warnings" >&2; exit 1; }
+if grep -qE "hardening-|binary-has-unneeded-section" <<<"$lint"; then
+    echo "the programs lack hardening or carry sections Debian strips" >&2
+    exit 1
+fi
 root=$(mktemp -d)
 home=$(mktemp -d)
 trap 'rm -rf "$root" "$home"' EXIT
@@ -39,9 +53,11 @@ expected=(
     usr/share/icons/hicolor/48x48/apps/digital-microscope.png
     usr/share/icons/hicolor/128x128/apps/digital-microscope.png
     usr/share/icons/hicolor/256x256/apps/digital-microscope.png
-    usr/share/man/man1/digital-microscope.1
-    usr/share/man/man1/digital-microscope-cli.1
-    usr/share/man/man1/virtual-microscope.1
+    usr/share/man/man1/digital-microscope.1.gz
+    usr/share/man/man1/digital-microscope-cli.1.gz
+    usr/share/man/man1/virtual-microscope.1.gz
+    usr/share/doc/digital-microscope/copyright
+    usr/share/doc/digital-microscope/changelog.gz
 )
 for file in "${expected[@]}"; do
     [ -f "$root/$file" ] || { echo "package lacks $file" >&2; exit 1; }
@@ -86,6 +102,12 @@ grep -q "^digital-microscope " <<<"$version" || { echo "--version says nothing" 
 ini_version=$(grep -m1 '^Version_Info=' "$installed_ini" | cut -d= -f2)
 [ "$version" = "digital-microscope $ini_version" ] ||
     { echo "System.ini says $ini_version, --version says $version" >&2; exit 1; }
+package_version=$(dpkg-deb -f "$deb" Version)
+for program in digital-microscope digital-microscope-cli virtual-microscope; do
+    said=$("$root/usr/bin/$program" --version)
+    [ "$said" = "$program $package_version" ] ||
+        { echo "the package is $package_version, $program --version says $said" >&2; exit 1; }
+done
 
 # The unpacked command line lists the pictures of the unpacked virtual microscope.
 vm_log="$home/vm.log"

@@ -5,10 +5,11 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-qpa-plugins libturbojpeg0-dev libsimpleini-dev libexiv2-dev libcli11-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
+    libgtest-dev libgmock-dev
+    libbenchmark-dev  # only with -DDM_BUILD_BENCHMARKS=ON, as CI builds
     fonts-liberation fonts-dejavu-core fonts-noto-cjk
     xvfb xauth
-    dpkg-dev file desktop-file-utils appstream exiv2
+    dpkg-dev file desktop-file-utils appstream exiv2 lintian
 )
 missing=()
 for p in "${packages[@]}"; do
