@@ -61,6 +61,8 @@ if(UNIX)
     endforeach()
     install(FILES ${DM_DOCS_DIR}/changelog.gz packaging/copyright
             DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/digital-microscope)
+    install(FILES packaging/lintian-overrides
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME digital-microscope)
 endif()
 
 # The version is set once, in project(); the histories that name it must agree.
@@ -77,14 +79,16 @@ set(CPACK_PACKAGE_NAME "digital-microscope")
 set(CPACK_PACKAGE_VENDOR "Digital Microscope developers")
 set(CPACK_PACKAGE_CONTACT "Digital Microscope developers <digital-microscope@users.noreply.github.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Desktop companion for a handheld digital microscope")
-# Lines of at most 79 characters, an empty line between paragraphs (Debian policy 5.6.13).
+# Lines of at most 79 characters with the leading space Debian adds, an empty line
+# between paragraphs (Debian policy 5.6.13).
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-       "Digital Microscope finds a handheld digital microscope on a serial or USB-serial\n"
-       "port and shows its live picture with a ruler and the magnification. It takes\n"
-       "snapshots, presses the microscope's keys from the window, and downloads, views,\n"
-       "saves, deletes and uploads the pictures in the microscope's memory. Saved\n"
-       "pictures carry their measuring scale in EXIF. The window speaks English,\n"
-       "Chinese (traditional and simplified), Japanese, Turkish and Russian.\n"
+       "Digital Microscope finds a handheld digital microscope on a serial or\n"
+       "USB-serial port and shows its live picture with a ruler and the\n"
+       "magnification. It takes snapshots, presses the microscope's keys from the\n"
+       "window, and downloads, views, saves, deletes and uploads the pictures in the\n"
+       "microscope's memory. Saved pictures carry their measuring scale in EXIF. The\n"
+       "window speaks English, Chinese (traditional and simplified), Japanese,\n"
+       "Turkish and Russian.\n"
        "\n"
        "digital-microscope-cli does the same from scripts: batch downloads and\n"
        "time-lapse snapshots, with JSON output.\n"

@@ -17,6 +17,12 @@ build="${1:-build}"
 desktop-file-validate packaging/digital-microscope.desktop
 appstreamcli validate --no-net --pedantic packaging/digital-microscope.metainfo.xml
 
+cmake --build "$build" >/dev/null  # up to date with the tree (a no-op after scripts/test.sh)
+
+# The package's programs are fortified: every compile command asks for it.
+unfortified=$(grep '"command"' "$build/compile_commands.json" | grep -vc _FORTIFY_SOURCE || true)
+[ "$unfortified" -eq 0 ] || { echo "$unfortified files compiled without _FORTIFY_SOURCE" >&2; exit 1; }
+
 (cd "$build" && rm -f digital-microscope_*.deb && cpack -G DEB >/dev/null)
 deb=$(ls "$build"/digital-microscope_*.deb)
 
