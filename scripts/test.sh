@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test. Usage: scripts/test.sh [plain|asan|tsan]
+# Builds everything and runs every test. Usage: scripts/test.sh [plain|asan|tsan|windows]
+# windows: the serial layer as Windows programs under Wine (scripts/test-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 flavour="${1:-plain}"
+[ "$flavour" = windows ] && exec scripts/test-windows.sh
 case "$flavour" in
     plain) dir=build; opts=() ;;
     asan) dir=build-asan; opts=(-DDM_SANITIZE_ADDRESS=ON -DDM_BUILD_BENCHMARKS=OFF) ;;
     tsan) dir=build-tsan; opts=(-DDM_SANITIZE_THREAD=ON -DDM_BUILD_BENCHMARKS=OFF) ;;
-    *) echo "usage: $0 [plain|asan|tsan]" >&2; exit 2 ;;
+    *) echo "usage: $0 [plain|asan|tsan|windows]" >&2; exit 2 ;;
 esac
 cmake -S . -B "$dir" -G Ninja "${opts[@]}" >/dev/null
 cmake --build "$dir"
