@@ -80,8 +80,8 @@ map_port() {
 }
 map_port "$answering_port" "$(start_microscope answering)"
 map_port "$vanishing_port" "$(start_microscope vanishing --vanish-mid-transfer)"
-"$wineserver" -k
-"$wineserver" -w
+"$wineserver" -k >/dev/null 2>&1
+"$wineserver" -w >/dev/null 2>&1
 
 export DM_WINDOWS_TEST_PORT="\\\\.\\$answering_port"
 export DM_WINDOWS_VANISHING_PORT="\\\\.\\$vanishing_port"
