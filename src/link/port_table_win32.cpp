@@ -33,8 +33,7 @@ constexpr DWORD kMaxNameListSize = 1 << 24;
 std::vector<char> DosDeviceNames() {
     std::vector<char> names(kInitialNameListSize);
     while (names.size() <= kMaxNameListSize) {
-        const DWORD used =
-            QueryDosDeviceA(nullptr, names.data(), static_cast<DWORD>(names.size()));
+        const DWORD used = QueryDosDeviceA(nullptr, names.data(), static_cast<DWORD>(names.size()));
         if (used != 0) {
             names.resize(used);
             return names;

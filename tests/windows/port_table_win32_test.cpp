@@ -21,7 +21,8 @@ unsigned ComNumber(const std::string& device) {
 }
 
 TEST(PortTableWin32, SystemTableListsTheMappedPortsInNumberOrder) {
-    const std::string answering = windows_test::PortFromEnvironment(windows_test::kTestPortVariable);
+    const std::string answering =
+        windows_test::PortFromEnvironment(windows_test::kTestPortVariable);
     const std::string vanishing =
         windows_test::PortFromEnvironment(windows_test::kVanishingPortVariable);
     ASSERT_FALSE(answering.empty() || vanishing.empty())

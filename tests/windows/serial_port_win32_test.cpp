@@ -39,7 +39,8 @@ class PolledPort {
   public:
     explicit PolledPort(std::string device, SerialPort::PortTableSource table = {})
         : device_(std::move(device)),
-          port_(*buffer_, table ? std::move(table) : [this] { return PortTable({device_}); }) {
+          port_(
+              *buffer_, table ? std::move(table) : [this] { return PortTable({device_}); }) {
         port_.SetLossHandler([this] { ++losses_; });
     }
 
