@@ -50,7 +50,8 @@ start=$(date +%s)
 "$wine" wineboot --init >/dev/null 2>&1
 echo "Wine prefix ready in $(($(date +%s) - start)) s"
 
-# Starts a virtual microscope with the given options; prints its pseudo-terminal.
+# Starts a virtual microscope with the given options in the background (in this shell,
+# so that cleanup knows its process).
 mkdir -m 0700 "$scratch/runtime"
 start_microscope() {
     local name=$1
@@ -58,7 +59,11 @@ start_microscope() {
     XDG_RUNTIME_DIR="$scratch/runtime" build/virtual-microscope "$@" \
         >"$scratch/$name.out" 2>"$scratch/$name.err" &
     pids+=($!)
-    local pty=""
+}
+
+# Prints the pseudo-terminal the microscope announced, once it has.
+microscope_terminal() {
+    local name=$1 pty=""
     for _ in $(seq $((startup_limit_s * 10))); do
         pty=$(sed -n 's/^virtual-microscope: \(\/dev\/.*\)$/\1/p' "$scratch/$name.out")
         [ -n "$pty" ] && break
@@ -72,14 +77,18 @@ start_microscope() {
     echo "$pty"
 }
 
-# Wine's device manager reads the port mapping when it starts, so the server is
-# restarted once both ports are in the registry.
 map_port() {
     "$wine" reg add 'HKLM\Software\Wine\Ports' /v "$1" /t REG_SZ /d "$2" /f </dev/null >/dev/null
     echo "$1 -> $2"
 }
-map_port "$answering_port" "$(start_microscope answering)"
-map_port "$vanishing_port" "$(start_microscope vanishing --vanish-mid-transfer)"
+
+start_microscope answering
+start_microscope vanishing --vanish-mid-transfer
+answering_pty=$(microscope_terminal answering)
+vanishing_pty=$(microscope_terminal vanishing)
+map_port "$answering_port" "$answering_pty"
+map_port "$vanishing_port" "$vanishing_pty"
+# Wine's device manager reads the port mapping when it starts.
 "$wineserver" -k >/dev/null 2>&1
 "$wineserver" -w >/dev/null 2>&1
 
