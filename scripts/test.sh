@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test. Usage: scripts/test.sh [plain|asan|tsan]
+# Builds everything and runs every test. Usage: scripts/test.sh [plain|asan|tsan|windows]
+# windows: the serial layer as Windows programs under Wine (scripts/test-windows.sh).
 # DM_CMAKE_ARGS adds options to the build's configuration, e.g.
 #   DM_CMAKE_ARGS="-DDM_WERROR=ON" scripts/test.sh   (as CI runs it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 flavour="${1:-plain}"
+[ "$flavour" = windows ] && exec scripts/test-windows.sh
 case "$flavour" in
     plain) dir=build; opts=() ;;
     asan) dir=build-asan; opts=(-DDM_SANITIZE_ADDRESS=ON) ;;
     tsan) dir=build-tsan; opts=(-DDM_SANITIZE_THREAD=ON) ;;
-    *) echo "usage: $0 [plain|asan|tsan]" >&2; exit 2 ;;
+    *) echo "usage: $0 [plain|asan|tsan|windows]" >&2; exit 2 ;;
 esac
 read -r -a extra <<<"${DM_CMAKE_ARGS:-}"
 cmake -S . -B "$dir" -G Ninja "${opts[@]}" "${extra[@]}" >/dev/null

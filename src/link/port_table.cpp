@@ -22,14 +22,10 @@ std::string PortTable::PublishedLinksDirectory() {
 }
 
 std::optional<std::string> PortTable::DeviceFor(unsigned portNumber) const {
-#ifdef _WIN32
-    return "\\\\.\\COM" + std::to_string(portNumber);
-#else
     if (portNumber >= devices_.size()) {
         return std::nullopt;
     }
     return devices_[portNumber];
-#endif
 }
 
 }  // namespace dm

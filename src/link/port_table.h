@@ -4,7 +4,9 @@
 // On POSIX the table lists, in order: the paths in MICROSCOPE_PORTS (separated by ':'),
 // the links published by running virtual microscopes (PublishedLinksDirectory()), then
 // the machine's serial devices (USB, ACM, then on-board), each group naturally sorted.
-// On Windows port n is "\\.\COMn". A number past the end of the table names no device.
+// On Windows the table lists the COM ports the system has now, in number order, as
+// "\\.\COMn". Port n is the table's entry n on both; a number past the end of the
+// table names no device.
 
 #include <cstdint>
 #include <optional>
