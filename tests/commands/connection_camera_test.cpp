@@ -1,9 +1,9 @@
 // Port search, disconnect, camera switching and the keys that stop the camera first.
 #include <memory>
 
+#include "base/message_numbers.h"
 #include "command_fixture.h"
 #include "commands/command_codes.h"
-#include "commands/message_numbers.h"
 #include "link/frame.h"
 
 namespace dm::test {
