@@ -9,12 +9,12 @@
 #include "commands/connection_keeper.h"
 #include "commands/device_commands.h"
 #include "commands/device_control.h"
+#include "commands/snapshot_finisher.h"
 #include "inbound/data_proc_thread.h"
 #include "view/digital_zoom.h"
 #include "view/download_finisher.h"
 #include "view/picture_browser.h"
 #include "view/scratch_folders.h"
-#include "view/snapshot_finisher.h"
 
 namespace dm {
 

@@ -15,7 +15,7 @@
 #include "app/qt_dialog_provider.h"
 #include "app/startup_folder.h"
 #include "app/termination_signals.h"
-#include "app/thread_sanitizer_defaults.h"
+#include "base/thread_sanitizer_defaults.h"
 
 namespace {
 

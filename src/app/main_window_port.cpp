@@ -13,7 +13,7 @@
 #include "app/main_window.h"
 #include "app/picture_box.h"
 #include "app/user_preferences.h"
-#include "commands/message_numbers.h"
+#include "base/message_numbers.h"
 #include "view/free_file_name.h"
 #include "view/overlays.h"
 

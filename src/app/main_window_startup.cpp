@@ -26,7 +26,7 @@
 #include "app/system_language.h"
 #include "app/user_folders.h"
 #include "app/user_preferences.h"
-#include "commands/message_numbers.h"
+#include "base/message_numbers.h"
 #include "link/device_port.h"
 #include "link/frame.h"
 

@@ -1,7 +1,7 @@
 #include "app/message_catalogue.h"
 
 #include "app/ini_file.h"
-#include "commands/message_numbers.h"
+#include "base/message_numbers.h"
 
 namespace dm {
 

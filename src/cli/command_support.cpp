@@ -1,7 +1,7 @@
 #include "cli/command_support.h"
 
+#include "base/message_numbers.h"
 #include "commands/command_codes.h"
-#include "commands/message_numbers.h"
 
 namespace dm::cli {
 

@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <array>
 
-#include "commands/message_numbers.h"
+#include "base/message_numbers.h"
 
 namespace dm::cli {
 

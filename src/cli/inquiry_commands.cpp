@@ -4,6 +4,7 @@
 #include "cli/command_support.h"
 #include "cli/picture_json.h"
 #include "commands/command_codes.h"
+#include "link/port_table.h"
 #include "view/magnification.h"
 
 namespace dm::cli {
@@ -40,6 +41,14 @@ Outcome RunPorts(const Options& options, const std::atomic<bool>& stop) {
     outcome.json.insert(QStringLiteral("ports"), ports);
     if (refused) {
         outcome.warnings << QString::fromLatin1(kDialoutHint);
+    }
+    // Published links the search would not trust, so that a microscope not listed is
+    // explained (an explicit --port searches no published links).
+    if (options.port.empty()) {
+        const PortTable table = PortTable::FromSystem();
+        for (const std::string& ignored : table.Ignored()) {
+            outcome.warnings << QString::fromStdString(ignored);
+        }
     }
     if (!answered) {
         Fail(outcome, QStringLiteral("No microscope answered on any port."));

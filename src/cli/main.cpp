@@ -6,7 +6,7 @@
 #include <iostream>
 #include <map>
 
-#include "app/thread_sanitizer_defaults.h"  // header only: no widgets
+#include "base/thread_sanitizer_defaults.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/options.h"

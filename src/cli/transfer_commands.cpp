@@ -8,13 +8,13 @@
 #include <cmath>
 #include <optional>
 
+#include "base/message_numbers.h"
 #include "cli/command_support.h"
 #include "cli/picture_json.h"
 #include "cli/picture_saving.h"
 #include "cli/progress_bar.h"
 #include "cli/upload_check.h"
 #include "commands/command_codes.h"
-#include "commands/message_numbers.h"
 
 namespace dm::cli {
 

@@ -6,6 +6,8 @@
 
 namespace dm {
 
+static_assert(command::kNone == kNoCommandRunning, "no command runs: the state says the same");
+
 namespace {
 const char* const kThreadName = "CmdProcThread";
 }  // namespace
@@ -144,14 +146,14 @@ bool TCmdProcThread::TakeNext(uint16_t& code) {
     running_ = code;
     cameraStop_ = false;
     withdrawn_.store(false, std::memory_order_release);
-    state_.pendingCommand.store(code, std::memory_order_release);
+    state_.runningCommand.store(code, std::memory_order_release);
     return true;
 }
 
 void TCmdProcThread::Finished() {
     std::lock_guard lock(gateLock_);
     running_ = command::kNone;
-    state_.pendingCommand.store(command::kNone, std::memory_order_release);
+    state_.runningCommand.store(command::kNone, std::memory_order_release);
     gateChanged_.notify_all();
 }
 

@@ -16,8 +16,8 @@
 // running command: its waits end at once and nothing it writes through WriteUnlessWithdrawn
 // goes out any more, so a frame the window writes after WithdrawAll is the last on the wire.
 //
-// DeviceState::pendingCommand mirrors the code of the command now running (0 when none),
-// for anyone who wants to look.
+// DeviceState::runningCommand mirrors the code of the command now running
+// (kNoCommandRunning when none), for anyone who wants to look.
 //
 // Threads: RequestCommand, RequestIfIdle, SignalCameraOff and WithdrawAll are for the
 // window thread; SetCommand only before the first request. Commands use Sleep,

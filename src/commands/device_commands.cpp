@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <array>
 
+#include "base/message_numbers.h"
 #include "commands/catalogue_format.h"
 #include "commands/command_codes.h"
 #include "commands/command_timing.h"
-#include "commands/message_numbers.h"
 #include "commands/picture_routing.h"
 #include "link/frame.h"
 

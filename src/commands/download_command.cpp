@@ -2,9 +2,9 @@
 #include <algorithm>
 #include <array>
 
+#include "base/message_numbers.h"
 #include "commands/command_timing.h"
 #include "commands/device_commands.h"
-#include "commands/message_numbers.h"
 #include "commands/picture_routing.h"
 #include "inbound/picture_claim.h"
 #include "link/frame.h"

@@ -3,9 +3,9 @@
 // another program holds, ports that opened and stayed silent.
 #include <algorithm>
 
+#include "base/message_numbers.h"
 #include "commands/command_timing.h"
 #include "commands/device_commands.h"
-#include "commands/message_numbers.h"
 #include "link/frame.h"
 
 namespace dm {

@@ -1,8 +1,8 @@
 // Snapshot: fetch one picture, give it the next snapshot name and let the user choose
 // where the window saves it.
+#include "base/message_numbers.h"
 #include "commands/command_timing.h"
 #include "commands/device_commands.h"
-#include "commands/message_numbers.h"
 #include "commands/picture_routing.h"
 #include "link/frame.h"
 

@@ -3,9 +3,9 @@
 #include <QImage>
 #include <algorithm>
 
+#include "base/message_numbers.h"
 #include "commands/command_timing.h"
 #include "commands/device_commands.h"
-#include "commands/message_numbers.h"
 #include "commands/upload_picture.h"
 #include "link/frame.h"
 #include "view/jpeg_codec.h"

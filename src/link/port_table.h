@@ -7,6 +7,9 @@
 // On Windows the table lists the COM ports the system has now, in number order, as
 // "\\.\COMn". Port n is the table's entry n on both; a number past the end of the
 // table names no device.
+//
+// A published link is listed only when its folder may be trusted and it leads to a
+// pseudo-terminal (published_links.h); what was left out for that is kept with the reason.
 
 #include <cstdint>
 #include <optional>
@@ -19,10 +22,15 @@ class PortTable {
   public:
     // Builds the table from the environment and the file system as they are now.
     static PortTable FromSystem();
-    explicit PortTable(std::vector<std::string> devices) : devices_(std::move(devices)) {}
+    explicit PortTable(std::vector<std::string> devices, std::vector<std::string> ignored = {})
+        : devices_(std::move(devices)), ignored_(std::move(ignored)) {}
 
     std::optional<std::string> DeviceFor(unsigned portNumber) const;
     const std::vector<std::string>& Devices() const { return devices_; }
+    // Why published links were left out, one sentence each for the user: a folder that
+    // may not be trusted, links that lead to no pseudo-terminal. Dangling links (their
+    // microscope ended) are left out without a word.
+    const std::vector<std::string>& Ignored() const { return ignored_; }
 
     // Where a virtual microscope publishes the link to its pseudo-terminal:
     // $XDG_RUNTIME_DIR/virtual-microscope/, or /tmp/virtual-microscope-<uid>/.
@@ -30,6 +38,7 @@ class PortTable {
 
   private:
     std::vector<std::string> devices_;
+    std::vector<std::string> ignored_;
 };
 
 }  // namespace dm

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/port_table.h"
+#include "link/published_links.h"
 
 namespace dm {
 namespace {
@@ -94,15 +95,27 @@ std::vector<std::string> ConfiguredPorts() {
     return paths;
 }
 
-// Links whose microscope has gone (dangling) or that lead to no terminal are left out.
-std::vector<std::string> PublishedLinks() {
+// Only from a folder that may be trusted, and only links that lead to a pseudo-terminal;
+// links whose microscope has gone (dangling) are skipped without a word.
+std::vector<std::string> PublishedLinks(std::vector<std::string>& ignored) {
     std::vector<std::string> paths;
+    const std::string folder = PortTable::PublishedLinksDirectory();
+    if (std::string problem = published_links::FolderProblem(folder); !problem.empty()) {
+        ignored.push_back(std::move(problem) + "; the links in it are ignored");
+        return paths;
+    }
     std::error_code error;
-    for (fs::directory_iterator it(PortTable::PublishedLinksDirectory(), error), end;
-         !error && it != end; it.increment(error)) {
-        std::error_code statusError;
-        if (fs::is_character_file(it->path(), statusError)) {
-            paths.push_back(it->path().string());
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        std::string reason;
+        switch (published_links::Follow(it->path().string(), &reason)) {
+            case published_links::LinkTarget::kPseudoTerminal:
+                paths.push_back(it->path().string());
+                break;
+            case published_links::LinkTarget::kOther:
+                ignored.push_back(std::move(reason) + "; ignored");
+                break;
+            case published_links::LinkTarget::kGone:
+                break;
         }
     }
     SortNaturally(paths);
@@ -133,12 +146,13 @@ void AppendAll(std::vector<std::string>& to, std::vector<std::string> from) {
 }  // namespace
 
 PortTable PortTable::FromSystem() {
+    std::vector<std::string> ignored;
     std::vector<std::string> devices = ConfiguredPorts();
-    AppendAll(devices, PublishedLinks());
+    AppendAll(devices, PublishedLinks(ignored));
     for (const std::string_view group : kDeviceGroups) {
         AppendAll(devices, SerialDevices(group));
     }
-    return PortTable(std::move(devices));
+    return PortTable(std::move(devices), std::move(ignored));
 }
 
 }  // namespace dm

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "commands/message_numbers.h"
+#include "base/message_numbers.h"
 #include "view/picture_files.h"
 
 namespace dm {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "commands/message_numbers.h"
+#include "base/message_numbers.h"
 #include "link/frame.h"
 #include "view/free_file_name.h"
 #include "view/jpeg_codec.h"

@@ -20,7 +20,7 @@
 #include "app/ini_file.h"
 #include "app/language.h"
 #include "app/message_catalogue.h"
-#include "commands/message_numbers.h"
+#include "base/message_numbers.h"
 #include "support/app_fixture.h"
 
 namespace dm::test {

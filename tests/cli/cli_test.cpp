@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <chrono>
 #include <csignal>
@@ -136,6 +137,43 @@ TEST_F(CliTest, PortsAndListAnswerInJson) {
     EXPECT_EQ(Received(frame::kPictureRequest), 0) << "list fetches no picture";
     EXPECT_TRUE(EndedWithDisconnect());
     EXPECT_TRUE(list.err.isEmpty()) << list.err.toStdString();
+}
+
+// Without --port the published links are searched as well; a link the search does not
+// trust is named with its reason, so that a microscope missing from the list is explained.
+TEST_F(CliTest, PortsNamesThePublishedLinksItIgnores) {
+    QTemporaryDir runtime;
+    ASSERT_TRUE(runtime.isValid());
+    const QString published = runtime.filePath(QStringLiteral("virtual-microscope"));
+    ASSERT_TRUE(QDir().mkdir(published));
+    ASSERT_TRUE(QFile::setPermissions(
+        published, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    const QString notATerminal = published + QStringLiteral("/vm-1-0");
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), notATerminal));
+
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+    environment.insert(QStringLiteral("MICROSCOPE_PORTS"), QString::fromStdString(port_));
+    process.setProcessEnvironment(environment);
+    process.start(QString::fromStdString(test::BuiltProgram("digital-microscope-cli")),
+                  {QStringLiteral("ports")});
+    process.closeWriteChannel();
+    ASSERT_TRUE(process.waitForStarted());
+    if (!process.waitForFinished(kRunLimitMs)) {
+        process.kill();
+        process.waitForFinished();
+        FAIL() << "ports did not end";
+    }
+    const QString out = QString::fromUtf8(process.readAllStandardOutput());
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 0) << err.toStdString();
+    EXPECT_TRUE(out.startsWith(QString::fromStdString(port_) + QStringLiteral("\tanswered")))
+        << out.toStdString();
+    EXPECT_FALSE(out.contains(notATerminal)) << out.toStdString();
+    EXPECT_TRUE(err.contains(notATerminal + QStringLiteral(" leads to /dev/null, a character "
+                                                           "device that is no pseudo-terminal")))
+        << err.toStdString();
 }
 
 TEST_F(CliTest, DownloadSkipsExistingFilesAndStampsTheScale) {

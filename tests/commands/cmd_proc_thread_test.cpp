@@ -62,7 +62,7 @@ TEST_F(CmdProcThreadTest, CodesOutsideTheTableRunNothingAndAreCleared) {
     thread_.RequestCommand(0x1234);
     ASSERT_TRUE(thread_.WaitUntilIdle(5s));
     EXPECT_EQ(runs_, 0);
-    EXPECT_EQ(state_.pendingCommand.load(), 0);
+    EXPECT_EQ(state_.runningCommand.load(), kNoCommandRunning);
 }
 
 TEST_F(CmdProcThreadTest, RunsTheRequestedCommandOnceThenClearsTheCode) {
@@ -71,7 +71,7 @@ TEST_F(CmdProcThreadTest, RunsTheRequestedCommandOnceThenClearsTheCode) {
     ASSERT_TRUE(thread_.WaitUntilIdle(5s));
     EXPECT_EQ(runs_, 1);
     EXPECT_EQ(lastCode_, command::kDownloadAll);
-    EXPECT_EQ(state_.pendingCommand.load(), 0);
+    EXPECT_EQ(state_.runningCommand.load(), kNoCommandRunning);
     EXPECT_TRUE(thread_.IsIdle());
 }
 
@@ -116,7 +116,7 @@ TEST_F(QueueTest, RequestsWhileACommandRunsRunAfterItInTheOrderMade) {
     ASSERT_TRUE(thread_.WaitUntilIdle(5s));
     EXPECT_EQ(order_,
               (std::vector<uint16_t>{command::kUpload, command::kKey1 + 1, command::kUpload}));
-    EXPECT_EQ(state_.pendingCommand.load(), 0);
+    EXPECT_EQ(state_.runningCommand.load(), kNoCommandRunning);
 }
 
 TEST_F(QueueTest, AFullQueueDropsTheNewestRequest) {
@@ -167,13 +167,13 @@ TEST_F(CmdProcThreadTest, StreamingCameraEndsOnTheSignalOrOnAnyOtherRequest) {
     });
     thread_.start();
     ASSERT_TRUE(thread_.RequestIfIdle(command::kCameraOn));
-    ASSERT_TRUE(WaitFor([&] { return state_.pendingCommand.load() == command::kCameraOn; }));
+    ASSERT_TRUE(WaitFor([&] { return state_.runningCommand.load() == command::kCameraOn; }));
     thread_.SignalCameraOff();
     ASSERT_TRUE(thread_.WaitUntilIdle(5s));
     EXPECT_EQ(stops, 1);
 
     thread_.RequestCommand(command::kCameraOn);
-    ASSERT_TRUE(WaitFor([&] { return state_.pendingCommand.load() == command::kCameraOn; }));
+    ASSERT_TRUE(WaitFor([&] { return state_.runningCommand.load() == command::kCameraOn; }));
     thread_.RequestCommand(command::kKey1);
     ASSERT_TRUE(thread_.WaitUntilIdle(5s));
     EXPECT_EQ(stops, 2);
@@ -222,7 +222,7 @@ TEST_F(KeyCommandTest, EveryKeyCommandWritesItsKeyFrame) {
     EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{
                                       "F8 41 00 00", "F8 42 00 00", "F8 43 00 00", "F8 44 00 00",
                                       "F8 45 00 00", "F8 46 00 00", "F8 47 00 00", "F8 48 00 00"}));
-    EXPECT_EQ(state_.pendingCommand.load(), 0);
+    EXPECT_EQ(state_.runningCommand.load(), kNoCommandRunning);
 }
 
 TEST_F(KeyCommandTest, CameraOffSignalAndEmptyRequestWriteNothing) {

@@ -1,9 +1,9 @@
 // Port search, disconnect, camera switching and the keys that stop the camera first.
 #include <memory>
 
+#include "base/message_numbers.h"
 #include "command_fixture.h"
 #include "commands/command_codes.h"
-#include "commands/message_numbers.h"
 #include "link/frame.h"
 
 namespace dm::test {
@@ -139,7 +139,7 @@ TEST_F(CameraTest, TwoClicksStartAndStopTheStream) {
     ASSERT_TRUE(thread_.WaitUntilIdle(5s));
     EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 29 00 00", "F8 2A 00 00"}));
     EXPECT_FALSE(state_.cameraOn.load());
-    EXPECT_EQ(state_.pendingCommand.load(), 0);
+    EXPECT_EQ(state_.runningCommand.load(), kNoCommandRunning);
     const auto calls = window_.Calls();
     EXPECT_TRUE(Contains(calls, "SetEnabled SnapShotBtn off"));
     EXPECT_TRUE(Contains(calls, "SetEnabled ListView1 on"));
@@ -221,7 +221,7 @@ TEST_F(CameraTest, CameraClickDuringASnapshotIsIgnored) {
     control_.CameraBtnClick();  // before the finishing machine restarts the camera
     EXPECT_TRUE(state_.cameraOn.load()) << "the snapshot turns the camera on again";
     EXPECT_TRUE(window_.Calls().empty());
-    EXPECT_EQ(state_.pendingCommand.load(), 0);
+    EXPECT_EQ(state_.runningCommand.load(), kNoCommandRunning);
     EXPECT_EQ(port_.WrittenHex(), (std::vector<std::string>{"F8 29 00 00", "F8 2A 00 00"}));
 
     state_.snapshotInProgress = false;  // the camera runs again: the next click stops it

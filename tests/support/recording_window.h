@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/message_numbers.h"
+#include "base/message_numbers.h"
 #include "inbound/window_port.h"
 
 namespace dm::test {

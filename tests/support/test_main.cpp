@@ -4,7 +4,7 @@
 
 #include <QApplication>
 
-#include "app/thread_sanitizer_defaults.h"
+#include "base/thread_sanitizer_defaults.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);

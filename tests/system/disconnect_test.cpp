@@ -4,7 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "commands/message_numbers.h"
+#include "base/message_numbers.h"
 #include "link/frame.h"
 #include "system/system_fixture.h"
 

@@ -3,7 +3,7 @@
 #include <QFileInfo>
 
 #include "app/picture_box.h"
-#include "commands/message_numbers.h"
+#include "base/message_numbers.h"
 #include "link/frame.h"
 #include "system/system_fixture.h"
 #include "view/picture_files.h"

@@ -2,7 +2,7 @@
 // while its button is disabled.
 #include <QTest>
 
-#include "commands/message_numbers.h"
+#include "base/message_numbers.h"
 #include "link/frame.h"
 #include "system/system_fixture.h"
 

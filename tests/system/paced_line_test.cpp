@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <thread>
 
-#include "commands/message_numbers.h"
+#include "base/message_numbers.h"
 #include "link/frame.h"
 #include "system/system_fixture.h"
 

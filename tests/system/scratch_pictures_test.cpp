@@ -7,7 +7,7 @@
 #include <QFileInfo>
 
 #include "app/picture_box.h"
-#include "commands/message_numbers.h"
+#include "base/message_numbers.h"
 #include "link/frame.h"
 #include "support/exif_reader.h"
 #include "system/system_fixture.h"

@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "commands/message_numbers.h"
+#include "base/message_numbers.h"
 #include "link/frame.h"
 #include "system/system_fixture.h"
 

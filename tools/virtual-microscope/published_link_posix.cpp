@@ -1,7 +1,6 @@
 #include "virtual-microscope/published_link.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -10,27 +9,14 @@
 #include <string_view>
 
 #include "link/port_table.h"
+#include "link/published_links.h"
 
 namespace dm::vm {
 
 namespace {
 
-constexpr mode_t kPrivateDirectoryMode = 0700;
 constexpr int kMaxLinksPerProcess = 10000;
 constexpr std::string_view kLinkPrefix = "vm-";
-
-bool MakePrivateDirectory(const std::string& path, std::string& error) {
-    if (::mkdir(path.c_str(), kPrivateDirectoryMode) == 0 || errno == EEXIST) {
-        struct stat info {};
-        if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-            return true;
-        }
-        error = path + ": not a directory";
-        return false;
-    }
-    error = "mkdir " + path + ": " + std::strerror(errno);
-    return false;
-}
 
 // "vm-<pid>-<n>" -> pid, or 0 for any other name.
 pid_t OwnerOf(std::string_view name) {
@@ -71,11 +57,16 @@ PublishedLink::~PublishedLink() {
     Remove();
 }
 
-bool PublishedLink::Publish(const std::string& target) {
+PublishedLink::Outcome PublishedLink::Publish(const std::string& target) {
     Remove();
     const std::string directory = PortTable::PublishedLinksDirectory();
-    if (!MakePrivateDirectory(directory, error_)) {
-        return false;
+    error_ = published_links::MakeFolder(directory);
+    if (!error_.empty()) {
+        return Outcome::kFailed;
+    }
+    error_ = published_links::FolderProblem(directory);
+    if (!error_.empty()) {
+        return Outcome::kFolderRefused;
     }
     RemoveLinksOfEndedProcesses(directory);
     const std::string stem =
@@ -84,15 +75,15 @@ bool PublishedLink::Publish(const std::string& target) {
         const std::string candidate = stem + std::to_string(n);
         if (::symlink(target.c_str(), candidate.c_str()) == 0) {
             linkPath_ = candidate;
-            return true;
+            return Outcome::kPublished;
         }
         if (errno != EEXIST) {
             error_ = "symlink " + candidate + ": " + std::strerror(errno);
-            return false;
+            return Outcome::kFailed;
         }
     }
     error_ = "no free link name under " + directory;
-    return false;
+    return Outcome::kFailed;
 }
 
 void PublishedLink::Remove() {

@@ -89,12 +89,25 @@ std::string VirtualMicroscope::Start() {
         return {};
     }
     slavePath_ = pty_.SlavePath();
-    if (link_.Publish(slavePath_)) {
-        linkPath_ = link_.LinkPath();
-    } else {
-        // Still usable through its path; only the port search will not find it.
-        std::lock_guard guard(lock_);
-        error_ = link_.ErrorText();
+    switch (link_.Publish(slavePath_)) {
+        case PublishedLink::Outcome::kPublished:
+            linkPath_ = link_.LinkPath();
+            break;
+        case PublishedLink::Outcome::kFolderRefused: {
+            // Someone else may have made the folder: refuse to run rather than run unfound
+            // while the user wonders why.
+            std::lock_guard guard(lock_);
+            error_ = link_.ErrorText();
+            pty_.Close();
+            slavePath_.clear();
+            return {};
+        }
+        case PublishedLink::Outcome::kFailed: {
+            // Still usable through its path; only the port search will not find it.
+            std::lock_guard guard(lock_);
+            error_ = link_.ErrorText();
+            break;
+        }
     }
     if (memory_.Pictures().empty()) {
         for (int i = 0; i < options_.pictures; ++i) {

@@ -52,7 +52,8 @@ class VirtualMicroscope {
     VirtualMicroscope& operator=(const VirtualMicroscope&) = delete;
 
     // Opens the pseudo-terminal, publishes its link, fills the memory and starts the
-    // microscope's thread. Returns the slave path, or "" with ErrorText() set.
+    // microscope's thread. Returns the slave path, or "" with ErrorText() set; also when
+    // the folder of published links may not be trusted (link/published_links.h).
     std::string Start();
     // Stops the thread, closes the pseudo-terminal and removes the link. Idempotent.
     void Stop();

@@ -5,12 +5,10 @@
 //   requesting : start the snapshot command (which routes the next picture frame to
 //                the snapshot list);
 //   finishing  : once the command is done, save the snapshot if the user asked for it
-//                (digital zoom of the live picture shown before it, in the format the
-//                file name ends with: BMP, PNG, else JPEG quality 90), then switch the
-//                camera on again. A command that has not started within
-//                kSnapshotStartLimit ticks is abandoned (DeviceState::snapshotRequest):
-//                the user is told and the camera comes back on all the same.
-// If no new snapshot arrived, nothing is saved and the user is told so.
+//                (SnapshotSaving, in view), then switch the camera on again. A command
+//                that has not started within kSnapshotStartLimit ticks is abandoned
+//                (DeviceState::snapshotRequest): the user is told and the camera comes
+//                back on all the same.
 // Window thread; meets the command thread only through the device state flags and the
 // request callable (store a pending code and resume the command thread).
 
@@ -21,6 +19,7 @@
 #include "inbound/image_buffer.h"
 #include "inbound/window_port.h"
 #include "view/digital_zoom.h"
+#include "view/snapshot_saving.h"
 
 namespace dm {
 
@@ -50,14 +49,12 @@ class SnapshotFinisher {
     void Finish();
     // True when the command never started and has now been given up; the camera is back.
     bool AbandonedUnstarted();
-    void SaveSnapshot(const QString& path);
     void RestoreCamera();
     void EndForEndedLink();
 
     DeviceState& device_;
     WindowPort& window_;
-    const IMAGE_BUFFER& snapshots_;
-    DigitalZoom& zoom_;
+    SnapshotSaving saving_;
     RequestCommand requestCommand_;
     SnapshotState state_ = SnapshotState::Idle;
     uint16_t settleTicks_ = 0;

@@ -1,23 +1,15 @@
-#include "view/snapshot_finisher.h"
+#include "commands/snapshot_finisher.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <utility>
 
+#include "base/message_numbers.h"
 #include "commands/command_codes.h"
-#include "commands/message_numbers.h"
-#include "link/frame.h"
-#include "view/jpeg_codec.h"
-#include "view/picture_files.h"
 
 namespace dm {
 
 namespace {
 constexpr uint16_t kSettleTicks = 50;  // 50 ticks of 20 ms: about one second
 const QString kCameraOnGlyph = QStringLiteral("Camera-Off.bmp");  // shows "switch off"
-const QString kDefaultSuffix = QStringLiteral(".jpg");
 }  // namespace
 
 SnapshotFinisher::SnapshotFinisher(DeviceState& state, WindowPort& window,
@@ -25,12 +17,11 @@ SnapshotFinisher::SnapshotFinisher(DeviceState& state, WindowPort& window,
                                    RequestCommand requestCommand)
     : device_(state),
       window_(window),
-      snapshots_(snapshots),
-      zoom_(zoom),
+      saving_(window, snapshots, zoom),
       requestCommand_(std::move(requestCommand)) {}
 
 void SnapshotFinisher::Begin() {
-    snapshotsAtClick_ = snapshots_.Count();
+    snapshotsAtClick_ = saving_.Count();
     settleTicks_ = 0;
     state_ = SnapshotState::Settling;
 }
@@ -77,7 +68,10 @@ void SnapshotFinisher::Finish() {
     }
     if (device_.snapshotSaveRequested.load(std::memory_order_acquire)) {
         device_.snapshotSaveRequested.store(false, std::memory_order_relaxed);
-        SaveSnapshot(device_.snapshotFileName);
+        // The zoom and number come from the live picture shown just before the snapshot.
+        saving_.SaveNewest(snapshotsAtClick_,
+                           device_.currentPictureInfo.load(std::memory_order_relaxed),
+                           device_.snapshotFileName);
     }
     RestoreCamera();
 }
@@ -96,32 +90,6 @@ bool SnapshotFinisher::AbandonedUnstarted() {
     window_.ShowError(window_.Message(message::kSnapshotFailed));
     RestoreCamera();
     return true;
-}
-
-void SnapshotFinisher::SaveSnapshot(const QString& chosenPath) {
-    const int32_t count = snapshots_.Count();
-    if (count <= snapshotsAtClick_) {
-        window_.ShowError(window_.Message(message::kSnapshotNotReceived));
-        return;
-    }
-    const QString path =
-        QFileInfo(chosenPath).suffix().isEmpty() ? chosenPath + kDefaultSuffix : chosenPath;
-    // The zoom and number come from the live picture shown just before the snapshot.
-    const uint32_t info = device_.currentPictureInfo.load(std::memory_order_relaxed);
-    if (!zoom_.ConvertWithDigitalZoom(snapshots_.StreamAt(count - 1), info).converted) {
-        window_.ShowError(window_.Message(message::kSnapshotUndecodable));
-        return;
-    }
-    const QString scratch = ScratchPicturePath(zoom_.ScratchFolder(), info);
-    const QImage picture = LoadScratchPicture(scratch);
-    const PictureFacts facts{frame::ZoomCode(info), QDateTime::currentDateTime()};
-    if (picture.isNull() || !SavePictureFile(picture, path, kDefaultJpegQuality, facts)) {
-        window_.ShowError(window_.Message(message::kPictureNotSaved).arg(path));
-    } else {
-        window_.ShowStatus(
-            window_.Message(message::kSavedFile).arg(QDir::toNativeSeparators(path)));
-    }
-    QFile::remove(scratch);
 }
 
 // No box and no camera: the window tells of a loss, and a disconnect is the user's own.

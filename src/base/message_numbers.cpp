@@ -1,4 +1,4 @@
-#include "commands/message_numbers.h"
+#include "base/message_numbers.h"
 
 #include <array>
 

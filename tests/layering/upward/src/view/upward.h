@@ -1,0 +1,3 @@
+#pragma once
+// Deliberately wrong: the layer check must refuse this arrow from view up to commands.
+#include "commands/device_commands.h"
