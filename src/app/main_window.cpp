@@ -43,6 +43,7 @@ constexpr int kCheckBoxFontPoints = 10;
 constexpr int kLabelFontPixels = 11;
 const QColor kGreyText(109, 109, 109);
 const QKeySequence kExitShortcut(Qt::CTRL | Qt::Key_Q);
+const QKeySequence kMeasureShortcut(Qt::CTRL | Qt::Key_M);
 const QRect kConnectPromptArea(0, 188, 320, 22);  // the start-up picture leaves it free
 constexpr char kConnectPromptFamily[] = "DejaVu Sans";
 constexpr int kConnectPromptPixels = 14;
@@ -168,6 +169,9 @@ void TForm1::BuildControls(QWidget* client) {
     delete1->setObjectName(QStringLiteral("Delete1"));
     connect(delete1, &QAction::triggered, this,
             [this] { Forward(&DeviceButtonHandlers::Delete1Click); });
+    measureRow_ = popupMenu1_->addAction(QString());
+    measureRow_->setObjectName(QStringLiteral("MeasureRow"));
+    connect(measureRow_, &QAction::triggered, this, [this] { MeasureRowClick(); });
 
     progressBar1_ = new QProgressBar(client);
     progressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
@@ -189,6 +193,10 @@ void TForm1::BuildControls(QWidget* client) {
     image4_->setObjectName(QStringLiteral("Image4"));
     image4_->setGeometry(0, 0, kPictureWidth, kPictureHeight);
     image4_->raise();
+    // A double click on the picture measures it.
+    for (QWidget* picture : {static_cast<QWidget*>(image3_), static_cast<QWidget*>(image4_)}) {
+        picture->installEventFilter(this);
+    }
     BuildConnectPrompt();
 
     image1_ = new PictureBox(client);
@@ -319,6 +327,9 @@ void TForm1::BuildMenus() {
     snapshotsUnasked_->setChecked(preferences_->SnapshotsWithoutAsking());
     connect(snapshotsUnasked_, &QAction::triggered, this,
             [this](bool on) { SnapshotsUnaskedClick(on); });
+    measure1_ = addItem(f1_, "Measure1", QString());
+    measure1_->setShortcut(kMeasureShortcut);
+    connect(measure1_, &QAction::triggered, this, [this] { MeasureClick(); });
     f1_->addSeparator();
     exit1_ = addItem(f1_, "Exit1", QStringLiteral("E&xit"));
     exit1_->setShortcut(kExitShortcut);

@@ -29,6 +29,7 @@
 #include "commands/message_numbers.h"
 #include "link/device_port.h"
 #include "link/frame.h"
+#include "measure_window/measure_window.h"
 
 namespace dm {
 
@@ -180,6 +181,8 @@ void TForm1::ApplyLanguage() {
     help1_->setTitle(Message(kHelpMenuText));
     exit1_->setText(Message(kExitItemText));
     snapshotsUnasked_->setText(Message(message::kSnapshotsUnaskedItem));
+    measure1_->setText(Message(message::kMeasureItem));
+    measureRow_->setText(Message(message::kMeasureRowItem));
     about1_->setText(Message(kAboutItemText));
     checkBox2_->setText(Message(kMagnificationText));
     checkBox1_->setText(Message(kRulerText));
@@ -215,6 +218,9 @@ void TForm1::ApplyLanguage() {
         Button(hint.button)->setToolTip(Message(hint.message).arg(KeyBindings::KeyName(button)));
     }
     RefreshConnectButton();
+    if (measureWindow_) {
+        measureWindow_->ApplyLanguage();
+    }
 }
 
 void TForm1::RefreshConnectButton() {

@@ -43,6 +43,8 @@ constexpr std::array<const char*, kLastAdded - kFirstAdded + 1> kEnglish{
     "%1 pictures saved in %2",
     "Save snapshots without asking...",
     "Choose the folder for snapshots saved without asking",
+    "&Measure...",
+    "Measure",
 };
 }  // namespace
 

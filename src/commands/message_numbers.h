@@ -55,7 +55,9 @@ inline constexpr int kSavedFile = 61;              // %1: the file written
 inline constexpr int kSavedPictures = 62;          // %1 pictures, %2: their folder
 inline constexpr int kSnapshotsUnaskedItem = 63;   // File menu item
 inline constexpr int kSnapshotFolderCaption = 64;  // its folder dialog
-inline constexpr int kLastAdded = 64;
+inline constexpr int kMeasureItem = 65;            // File menu item: the measuring window
+inline constexpr int kMeasureRowItem = 66;         // the list's pop-up item
+inline constexpr int kLastAdded = 66;
 
 // The English text of an added message (kFirstAdded..kLastAdded); nullptr otherwise.
 const char* BuiltInEnglishText(int number);
