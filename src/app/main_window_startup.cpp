@@ -24,11 +24,11 @@
 #include "app/key_bindings.h"
 #include "app/picture_box.h"
 #include "app/system_language.h"
-#include "app/user_folders.h"
 #include "app/user_preferences.h"
 #include "commands/message_numbers.h"
 #include "link/device_port.h"
 #include "link/frame.h"
+#include "view/user_folders.h"
 
 namespace dm {
 
