@@ -17,6 +17,7 @@
 #include "app/startup_folder.h"
 #include "app/termination_signals.h"
 #include "app/thread_sanitizer_defaults.h"
+#include "view/calibration_book.h"
 
 namespace {
 
@@ -108,6 +109,8 @@ int main(int argc, char** argv) {
     // The start-up folder becomes the working folder: the window reads its files from there
     // from the moment it is built.
     QDir::setCurrent(dm::ChooseStartupFolder(dm::StartupFolderPlacesOfThisRun()));
+    // Every picture the program measures or writes is scaled by the user's calibrations.
+    dm::CalibrationBook::Shared().Open(dm::UserCalibrationFile());
     dm::TForm1 form(dialogs);
     dm::DeviceSession session(form);
     // SIGTERM, SIGINT and SIGHUP end the program as the Exit button does. Installed before

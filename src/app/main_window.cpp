@@ -22,8 +22,8 @@
 #include "app/glyph.h"
 #include "app/key_bindings.h"
 #include "app/picture_box.h"
-#include "app/user_folders.h"
 #include "app/user_preferences.h"
+#include "view/user_folders.h"
 
 namespace dm {
 

@@ -24,7 +24,8 @@ enum class Tool {
 };
 
 // Stable lower-case names for files ("line", "polyline", "angle", "circle", "rectangle",
-// "polygon", "count"); none for an unknown name.
+// "polygon", "count"; "calibrate", which ToolFromKey refuses: it is never stored); none
+// for an unknown name.
 const char* ToolKey(Tool tool);
 std::optional<Tool> ToolFromKey(const QString& key);
 // Fewest points a finished measurement of the tool has.
@@ -41,7 +42,8 @@ inline constexpr int kCountGroups = 6;
 enum class Quantity { kLength, kArea, kAngle, kNumber, kCoordinate };
 
 // A value as measured: lengths in millimetres and areas in square millimetres where the
-// scale is known, else in pixels and square pixels; angles in degrees; counts as numbers.
+// scale is known, else in pixels and square pixels; angles in degrees; counts as numbers;
+// coordinates (a circle's centre) always in picture pixels, like the points.
 struct Value {
     Quantity quantity = Quantity::kLength;
     double amount = 0.0;
@@ -58,7 +60,8 @@ enum class Problem {
 };
 
 struct Values {
-    // In table order. Line, polyline: length. Angle: angle. Circle: diameter, radius,
+    // In table order; empty when the problem leaves nothing to show (too few points, no
+    // angle, collinear). Line, polyline, calibrate: length. Angle: angle. Circle: diameter, radius,
     // area, centre x, centre y. Rectangle, polygon: area, perimeter. Count: number.
     std::vector<Value> values;
     Problem problem = Problem::kNone;

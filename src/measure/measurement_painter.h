@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include <QColor>
 #include <QPointF>
 
 #include "measure/measurement.h"
@@ -17,12 +18,15 @@ namespace dm::measure {
 
 struct PaintStyle {
     double penScale = 1.0;
-    int selected = -1;           // index of the selected measurement, drawn highlighted
+    int selected = -1;             // index of the selected measurement, drawn highlighted
     bool showPointHandles = true;  // small squares on the points (on screen only)
 };
 
 void PaintMeasurements(QPainter& painter, const std::vector<Measurement>& measurements,
                        const PaintStyle& style);
+// The colour of a count tool's group (0..kCountGroups-1), the same in the toolbar.
+QColor CountGroupColour(int group);
+
 // A measurement still being placed: its points so far and the pointer.
 void PaintInProgress(QPainter& painter, Tool tool, const std::vector<QPointF>& points,
                      QPointF pointer, const PaintStyle& style);

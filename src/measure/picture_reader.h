@@ -5,7 +5,8 @@
 // Where the scale comes from, first found wins:
 //   1. a zoom code the file or its measurement sheet names (this program writes it into
 //      every picture: XMP in a JPEG, a text chunk in a PNG): the scale of that zoom code
-//      now (picture_scale.h), so a later calibration applies to old pictures too;
+//      now (picture_scale.h), so a later calibration applies to old pictures too; a zoom
+//      code whose scale is unknown leaves the picture uncalibrated, whatever follows;
 //   2. the scale the measurement sheet recorded;
 //   3. the EXIF resolution of a JPEG that names this program as its Software;
 //   4. a PNG or BMP pixel density of at least kLeastMicroscopeDensity, which no printer

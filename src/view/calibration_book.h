@@ -50,4 +50,9 @@ class CalibrationBook {
     std::map<uint8_t, Calibration> entries_;
 };
 
+inline constexpr char kCalibrationFileName[] = "Calibration.ini";
+// Where both programs keep the shared book: "<user data folder>/Calibration.ini"
+// (user_folders.h), beside the user's own System.ini.
+QString UserCalibrationFile();
+
 }  // namespace dm
