@@ -55,6 +55,11 @@ class CliTest : public ::testing::Test {
     CliRun Run(QStringList arguments, const std::function<void(QProcess&)>& during = {}) {
         QProcess process;
         process.setWorkingDirectory(folder_.path());
+        // The user's data folder, with its calibrations, stays out of the tests.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_DATA_HOME"),
+                           folder_.filePath(QStringLiteral("data")));
+        process.setProcessEnvironment(environment);
         arguments.prepend(QString::fromStdString(port_));
         arguments.prepend(QStringLiteral("--port"));
         process.start(QString::fromStdString(test::BuiltProgram("digital-microscope-cli")),
