@@ -188,6 +188,23 @@ TEST_F(CliTest, DownloadSkipsExistingFilesAndStampsTheScale) {
     EXPECT_NEAR(test::RationalValue(replaced["Exif.Image.XResolution"]), 4302.326, 0.001);
 }
 
+// The user's calibration of a zoom code, from the data folder, is what the files carry.
+TEST_F(CliTest, DownloadStampsTheUsersCalibration) {
+    ASSERT_TRUE(QDir(folder_.path()).mkpath(QStringLiteral("data/digital-microscope")));
+    QFile book(Path("data/digital-microscope/Calibration.ini"));
+    ASSERT_TRUE(book.open(QIODevice::WriteOnly));
+    book.write("[Zoom_0x25]\nPixelsPerMillimetre = 500\nDate = 2026-12-08\n");
+    book.close();
+
+    const CliRun run = Run({"--json", "download", "2"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_DOUBLE_EQ(run.Json()["saved"].toArray()[0].toObject()["scale"].toDouble(), 500.0);
+    auto tags = test::ReadExif(Path("00000002.jpg"));
+    EXPECT_EQ(tags["Exif.Image.ImageDescription"], "52X, 1 mm = 500.0 px (calibrated 2026-12-08)");
+    EXPECT_NEAR(test::RationalValue(tags["Exif.Image.XResolution"]), 5000.0, 0.001);
+    EXPECT_EQ(test::ReadXmp(Path("00000002.jpg"))["Xmp.dm.ScaleSource"], "calibrated");
+}
+
 TEST_F(CliTest, PicturesTheMicroscopeDoesNotHaveOrDidNotSendFail) {
     const CliRun unknown = Run({"download", "9", "1"});
     EXPECT_EQ(unknown.status, 1);
