@@ -82,24 +82,27 @@ std::optional<ScaleBar> ChooseScaleBar(const PictureScale& scale, int pictureWid
 void DrawScaleBar(QPainter& painter, const QRectF& picture, const ScaleBar& bar, Corner corner) {
     const double shorter = std::min(picture.width(), picture.height());
     const double margin = shorter * kMarginShare;
-    const double barHeight = std::max(kLeastBarHeight, shorter * kBarHeightShare);
+    const double barHeight = std::round(std::max(kLeastBarHeight, shorter * kBarHeightShare));
     QFont font = painter.font();
     font.setPixelSize(static_cast<int>(std::max(kLeastTextHeight, shorter * kTextHeightShare)));
     const QFontMetricsF metrics(font);
-    const double textHeight = metrics.height();
+    const double textHeight = std::ceil(metrics.height());
     const double blockHeight = textHeight + barHeight;
 
     const bool right = corner == Corner::kBottomRight || corner == Corner::kTopRight;
     const bool bottom = corner == Corner::kBottomRight || corner == Corner::kBottomLeft;
-    const double left = right ? picture.right() - margin - bar.pixels : picture.left() + margin;
-    const double top = bottom ? picture.bottom() - margin - blockHeight : picture.top() + margin;
+    // Whole picture pixels, so that the bar covers exactly bar.pixels of them.
+    const double left =
+        std::round(right ? picture.right() - margin - bar.pixels : picture.left() + margin);
+    const double top =
+        std::round(bottom ? picture.bottom() - margin - blockHeight : picture.top() + margin);
     const QRectF barRect(left, top + textHeight, bar.pixels, barHeight);
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     // The outline lies outside the bar, so the white bar itself is exactly as long as the
     // scale says.
-    const double outline = std::max(1.0, barHeight * kOutlineWidthShare);
+    const double outline = std::max(1.0, std::round(barHeight * kOutlineWidthShare));
     painter.fillRect(barRect.adjusted(-outline, -outline, outline, outline), kOutlineColour);
     painter.fillRect(barRect, kBarColour);
     QPainterPath text;
