@@ -23,6 +23,7 @@
 #include "app/key_bindings.h"
 #include "app/picture_box.h"
 #include "app/user_preferences.h"
+#include "measure_window/measure_window.h"
 #include "view/user_folders.h"
 
 namespace dm {

@@ -124,7 +124,7 @@ class TForm1 : public QMainWindow, public WindowPort {
     // Opens the measuring window on a picture file (the command line's --measure).
     void MeasureFile(const QString& path);
     // The measuring window, or null while it was never opened (or was closed for good).
-    MeasureWindow* Measuring() const { return measureWindow_; }
+    MeasureWindow* Measuring() const;
 
     // WindowPort.
     void ShowInfo(const QString& text) override;

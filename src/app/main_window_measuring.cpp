@@ -4,6 +4,7 @@
 #include <QEvent>
 
 #include "app/main_window.h"
+#include "app/picture_box.h"
 #include "app/user_preferences.h"
 #include "commands/message_numbers.h"
 #include "measure_window/measure_window.h"
@@ -20,6 +21,10 @@ MeasureWindow& TForm1::OpenMeasuring() {
     measureWindow_->raise();
     measureWindow_->activateWindow();
     return *measureWindow_;
+}
+
+MeasureWindow* TForm1::Measuring() const {
+    return measureWindow_;
 }
 
 void TForm1::MeasureClick() {

@@ -49,8 +49,8 @@ using measure::Measurement;
 using measure::Tool;
 
 constexpr QSize kStartSize(1100, 720);
-constexpr int kCanvasStretch = 3;
-constexpr int kResultsStretch = 1;
+constexpr int kCanvasStretch = 3;  // of 5: the results table needs room for its words
+constexpr int kResultsStretch = 2;
 constexpr int kDefaultDecimals = 3;
 constexpr int kMostDecimals = 6;
 constexpr int kGroupSwatch = 12;                  // pixels, the colour squares of the count groups
@@ -128,6 +128,8 @@ MeasureWindow::MeasureWindow(const MessageCatalogue& catalogue, DialogProvider& 
     splitter->addWidget(results_);
     splitter->setStretchFactor(0, kCanvasStretch);
     splitter->setStretchFactor(1, kResultsStretch);
+    splitter->setSizes({kStartSize.width() * kCanvasStretch / (kCanvasStretch + kResultsStretch),
+                        kStartSize.width() * kResultsStretch / (kCanvasStretch + kResultsStretch)});
     setCentralWidget(splitter);
     scaleLabel_->setObjectName(QStringLiteral("MeasureScale"));
     statusBar()->addPermanentWidget(scaleLabel_);

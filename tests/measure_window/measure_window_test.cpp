@@ -5,10 +5,12 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDate>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QtTest/QTest>
 
 #include "app/ini_file.h"
@@ -95,6 +97,15 @@ class MeasureWindowTest : public ::testing::Test {
         return window_->findChild<QLabel*>(QStringLiteral("MeasureScale"))->text();
     }
     QString Message(int number) const { return catalogue_.Text(kEnglish, number); }
+    void Trigger(int number) {
+        for (QAction* action : window_->findChildren<QAction*>()) {
+            if (action->text() == Message(number)) {
+                action->trigger();
+                return;
+            }
+        }
+        FAIL() << "no action " << number;
+    }
 
     MessageCatalogue catalogue_;
     ScriptedDialogs dialogs_;
@@ -201,6 +212,77 @@ TEST_F(MeasureWindowTest, CircleThroughCollinearPointsIsRefusedAndAProperOneIsMe
     EXPECT_EQ(Cell(0, kToolColumn), Message(message::kToolCircle));
     EXPECT_EQ(Cell(0, kValueColumn), QStringLiteral("400.0"));
     EXPECT_EQ(dialogs_.boxes.size(), 1U);
+}
+
+TEST_F(MeasureWindowTest, SavedPictureBringsItsMeasurementsBackAndADamagedSheetIsSaid) {
+    const QColor fill(90, 110, 90);
+    Show(Picture(kZoomCode));
+    Use(Tool::kLine);
+    Drag(At(QPointF(40, 120)), At(QPointF(40, 120)) + QPoint(500, 0));
+    const auto measured = window_->Measurements();
+    ASSERT_EQ(measured.size(), 1U);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("cell.png"));
+    dialogs_.QueueFile({folder.filePath(QStringLiteral("cell")), 2});  // the PNG filter
+    Trigger(message::kSaveMarkedPictureItem);
+    ASSERT_EQ(dialogs_.files.size(), 1U);
+    EXPECT_EQ(dialogs_.files[0].mode, FileDialogMode::Save);
+    const QImage saved(path);
+    ASSERT_FALSE(saved.isNull());
+    EXPECT_NE(saved.pixelColor(140, 120), fill) << "the line is burned in";
+    EXPECT_TRUE(QFile::exists(folder.filePath(QStringLiteral("cell.measurements.json"))));
+    EXPECT_FALSE(window_->isWindowModified());
+
+    ASSERT_TRUE(window_->OpenFile(path));
+    EXPECT_EQ(window_->Measurements(), measured);
+    EXPECT_EQ(Rows(), 1);
+
+    QFile sheet(folder.filePath(QStringLiteral("cell.measurements.json")));
+    ASSERT_TRUE(sheet.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    sheet.write("{\"format\": \"digital-microscope-measurements\", \"measurements\": [");
+    sheet.close();
+    ASSERT_TRUE(window_->OpenFile(path));
+    ASSERT_EQ(dialogs_.boxes.size(), 1U);
+    EXPECT_TRUE(dialogs_.boxes[0].text.startsWith(
+        Message(message::kSheetDamaged).section(QStringLiteral("%1"), 0, 0)));
+    EXPECT_TRUE(window_->Measurements().empty());
+    EXPECT_EQ(window_->Picture().image.size(), QSize(320, 240));
+
+    EXPECT_FALSE(window_->OpenFile(folder.filePath(QStringLiteral("none.png"))));
+    ASSERT_EQ(dialogs_.boxes.size(), 2U);
+    EXPECT_TRUE(dialogs_.boxes[1].text.endsWith(
+        Message(message::kMeasurePictureUnreadable).section(QStringLiteral("%1"), 1)));
+}
+
+TEST_F(MeasureWindowTest, LiveFramesAreReadAtTheirZoomCodesUntilSpaceFreezesOne) {
+    constexpr uint8_t kOtherZoomCode = 0x20;
+    Show(Picture(std::nullopt));
+    window_->SetLiveAvailable(true);
+    window_->findChild<QAction*>(QStringLiteral("MeasureLive"))->trigger();
+    ASSERT_TRUE(window_->FollowsLive());
+    QImage frame(320, 240, QImage::Format_RGB32);
+    frame.fill(Qt::darkGray);
+    window_->LiveFrame(frame, kZoomCode);
+    EXPECT_EQ(window_->Picture().zoomCode, std::optional<uint8_t>(kZoomCode));
+    EXPECT_DOUBLE_EQ(window_->Scale().pixelsPerMillimetre, *PixelsPerMillimetre(kZoomCode, 320));
+
+    Use(Tool::kLine);
+    Drag(At(QPointF(40, 120)), At(QPointF(40, 120)) + QPoint(250, 0));  // 100 px
+    const QString atFirst = Cell(0, kValueColumn);
+    window_->LiveFrame(frame, kOtherZoomCode);
+    EXPECT_EQ(window_->Measurements().size(), 1U);
+    EXPECT_DOUBLE_EQ(window_->Scale().pixelsPerMillimetre,
+                     *PixelsPerMillimetre(kOtherZoomCode, 320));
+    EXPECT_NE(Cell(0, kValueColumn), atFirst);
+
+    QTest::keyClick(canvas_, Qt::Key_Space);
+    EXPECT_FALSE(window_->FollowsLive());
+    QImage later = frame;
+    later.fill(Qt::white);
+    window_->LiveFrame(later, kZoomCode);
+    EXPECT_EQ(window_->Picture().image, frame);
+    EXPECT_EQ(window_->Picture().zoomCode, std::optional<uint8_t>(kOtherZoomCode));
 }
 
 }  // namespace
