@@ -4,6 +4,10 @@
 // forwards each event here; the device and view code supply the real handlers. Every
 // handler runs on the window thread and does nothing by default.
 
+#include <optional>
+
+#include "measure/picture_reader.h"
+
 namespace dm {
 
 class DeviceButtonHandlers {
@@ -36,6 +40,14 @@ class DeviceButtonHandlers {
     virtual void DelBtnClick() {}
     virtual void Delete1Click() {}
     virtual void DelAllBtnClick() {}
+
+    // Measuring: the picture the panel shows (the newest live frame while the camera is
+    // on, else the selected received picture, else the last live frame), and a row's
+    // picture as it arrived; none where there is none.
+    virtual std::optional<measure::MeasuredPicture> PictureOnScreen() { return std::nullopt; }
+    virtual std::optional<measure::MeasuredPicture> PictureOfRow(int /*row*/) {
+        return std::nullopt;
+    }
 
     // Timer1 every 20 ms (next live frame, serial poll, snapshot step), Timer2 every
     // second (download finishing), Timer3 every 500 ms (camera keep-alive).

@@ -3,6 +3,7 @@
 #include <QPoint>
 
 #include "app/main_window.h"
+#include "app/measuring_pictures.h"
 #include "app/picture_box.h"
 #include "commands/cmd_proc_thread.h"
 #include "commands/command_codes.h"
@@ -11,8 +12,11 @@
 #include "commands/device_control.h"
 #include "commands/snapshot_finisher.h"
 #include "inbound/data_proc_thread.h"
+#include "link/frame.h"
+#include "measure_window/measure_window.h"
 #include "view/digital_zoom.h"
 #include "view/download_finisher.h"
+#include "view/jpeg_codec.h"
 #include "view/picture_browser.h"
 #include "view/scratch_folders.h"
 
@@ -208,9 +212,70 @@ void DeviceSession::Timer1Timer() {
     if (const auto frame = liveView_.ShowNextLiveFrame()) {
         form_.Image3()->DrawOnCanvas(QPoint(0, 0), *frame);
     }
+    FeedMeasuring();
     port_.PollPort();
     keeper_->Tick();
     snapshotFinisher_->Step();
+}
+
+std::optional<measure::MeasuredPicture> DeviceSession::LatestLivePicture() const {
+    const auto latest = liveView_.LatestFrame();
+    if (!latest) {
+        return std::nullopt;
+    }
+    const QImage frame = DecodeJpeg(reinterpret_cast<const uint8_t*>(latest->jpeg.constData()),
+                                    static_cast<uint32_t>(latest->jpeg.size()),
+                                    QImage::Format_RGB32);
+    if (frame.isNull()) {
+        return std::nullopt;
+    }
+    return LiveFramePicture(frame, latest->info, latest->received);
+}
+
+std::optional<measure::MeasuredPicture> DeviceSession::PictureOnScreen() {
+    if (!Attached()) {
+        return std::nullopt;
+    }
+    if (form_.State().cameraOn.load(std::memory_order_relaxed)) {
+        return LatestLivePicture();
+    }
+    if (auto row = PictureOfRow(form_.SelectedRow())) {
+        return row;
+    }
+    return LatestLivePicture();
+}
+
+std::optional<measure::MeasuredPicture> DeviceSession::PictureOfRow(int row) {
+    if (!Attached()) {
+        return std::nullopt;
+    }
+    const auto picture = browser_->PictureOfRow(row);
+    if (!picture) {
+        return std::nullopt;
+    }
+    return DownloadedPicture(picture->picture, picture->info, picture->received);
+}
+
+void DeviceSession::FeedMeasuring() {
+    MeasureWindow* measuring = form_.Measuring();
+    if (measuring == nullptr) {
+        return;
+    }
+    measuring->SetLiveAvailable(form_.State().cameraOn.load(std::memory_order_relaxed));
+    if (!measuring->FollowsLive()) {
+        return;
+    }
+    const auto latest = liveView_.LatestFrame();
+    if (!latest || latest->sequence == measuredFrame_) {
+        return;
+    }
+    measuredFrame_ = latest->sequence;
+    const QImage frame = DecodeJpeg(reinterpret_cast<const uint8_t*>(latest->jpeg.constData()),
+                                    static_cast<uint32_t>(latest->jpeg.size()),
+                                    QImage::Format_RGB32);
+    if (!frame.isNull()) {
+        measuring->LiveFrame(frame, frame::ZoomCode(latest->info));
+    }
 }
 
 void DeviceSession::Timer2Timer() {

@@ -10,7 +10,9 @@
 // blocked in a window call is released by the window's closing first.
 // Threads: window thread, except what the two worker threads run.
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "app/device_button_handlers.h"
 #include "inbound/image_buffer.h"
@@ -79,6 +81,8 @@ class DeviceSession : public DeviceButtonHandlers {
     void DelBtnClick() override;
     void Delete1Click() override;
     void DelAllBtnClick() override;
+    std::optional<measure::MeasuredPicture> PictureOnScreen() override;
+    std::optional<measure::MeasuredPicture> PictureOfRow(int row) override;
     void Timer1Timer() override;
     void Timer2Timer() override;
     void Timer3Timer() override;
@@ -90,6 +94,9 @@ class DeviceSession : public DeviceButtonHandlers {
     void ToBrowser(void (PictureBrowser::*handler)());
     void RequestCommand(uint16_t code);
     void RemoveScratchFolders();
+    std::optional<measure::MeasuredPicture> LatestLivePicture() const;
+    // Hands the newest live frame to a measuring window that follows the camera.
+    void FeedMeasuring();
     bool Attached() const { return control_ != nullptr; }
 
     TForm1& form_;
@@ -110,6 +117,7 @@ class DeviceSession : public DeviceButtonHandlers {
     std::unique_ptr<PictureBrowser> browser_;
     std::unique_ptr<DeviceControl> control_;
     std::unique_ptr<ConnectionKeeper> keeper_;
+    uint64_t measuredFrame_ = 0;  // sequence of the live frame last handed to measuring
 };
 
 }  // namespace dm

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
 #include <QScreen>
 #include <QTextStream>
 #include <optional>
@@ -16,6 +17,7 @@
 #include "app/startup_folder.h"
 #include "app/termination_signals.h"
 #include "base/thread_sanitizer_defaults.h"
+#include "view/calibration_book.h"
 
 namespace {
 
@@ -33,6 +35,7 @@ void CentreOnScreen(QWidget& window) {
 
 constexpr int kUsageError = 2;
 constexpr char kProgramName[] = "digital-microscope";
+constexpr char kMeasureOption[] = "measure";
 
 void DescribeCommandLine(QCommandLineParser& parser) {
     QCoreApplication::setApplicationName(QString::fromLatin1(kProgramName));
@@ -45,6 +48,10 @@ void DescribeCommandLine(QCommandLineParser& parser) {
         "machine's serial devices (ttyUSB, ttyACM, ttyS)."));
     parser.addHelpOption();
     parser.addVersionOption();
+    parser.addOption(QCommandLineOption(
+        QString::fromLatin1(kMeasureOption),
+        QStringLiteral("Opens the measuring window on a JPEG, PNG or BMP picture."),
+        QStringLiteral("file")));
 }
 
 QString HelpText(const QCommandLineParser& parser) {
@@ -73,9 +80,8 @@ std::optional<int> AnswerHelpOrVersion(int argc, char** argv) {
     return std::nullopt;
 }
 
-// What is left once Qt took its own options (-platform, -style, ...): nothing is expected.
-std::optional<int> RefuseUnknownArguments(const QApplication& app) {
-    QCommandLineParser parser;
+// What is left once Qt took its own options (-platform, -style, ...): only ours.
+std::optional<int> RefuseUnknownArguments(QCommandLineParser& parser, const QApplication& app) {
     DescribeCommandLine(parser);
     if (parser.parse(app.arguments()) && parser.positionalArguments().isEmpty()) {
         return std::nullopt;
@@ -94,13 +100,17 @@ int main(int argc, char** argv) {
         return *status;
     }
     QApplication app(argc, argv);
-    if (const auto status = RefuseUnknownArguments(app)) {
+    QCommandLineParser arguments;
+    if (const auto status = RefuseUnknownArguments(arguments, app)) {
         return *status;
     }
     dm::QtDialogProvider dialogs;
+    const QDir launchFolder = QDir::current();
     // The start-up folder becomes the working folder: the window reads its files from there
     // from the moment it is built.
     QDir::setCurrent(dm::ChooseStartupFolder(dm::StartupFolderPlacesOfThisRun()));
+    // Every picture the program measures or writes is scaled by the user's calibrations.
+    dm::CalibrationBook::Shared().Open(dm::UserCalibrationFile());
     dm::TForm1 form(dialogs);
     dm::DeviceSession session(form);
     // SIGTERM, SIGINT and SIGHUP end the program as the Exit button does. Installed before
@@ -119,5 +129,11 @@ int main(int argc, char** argv) {
     form.adjustSize();
     CentreOnScreen(form);
     form.show();
+    // A picture named on the command line is measured once the window stands, relative to
+    // the folder the program was started in, not the data folder it then works in.
+    if (arguments.isSet(QString::fromLatin1(kMeasureOption))) {
+        form.MeasureFile(QFileInfo(launchFolder, arguments.value(QString::fromLatin1(kMeasureOption)))
+                             .absoluteFilePath());
+    }
     return app.exec();
 }

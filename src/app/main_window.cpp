@@ -22,8 +22,9 @@
 #include "app/glyph.h"
 #include "app/key_bindings.h"
 #include "app/picture_box.h"
-#include "app/user_folders.h"
 #include "app/user_preferences.h"
+#include "measure_window/measure_window.h"
+#include "view/user_folders.h"
 
 namespace dm {
 
@@ -43,6 +44,7 @@ constexpr int kCheckBoxFontPoints = 10;
 constexpr int kLabelFontPixels = 11;
 const QColor kGreyText(109, 109, 109);
 const QKeySequence kExitShortcut(Qt::CTRL | Qt::Key_Q);
+const QKeySequence kMeasureShortcut(Qt::CTRL | Qt::Key_M);
 const QRect kConnectPromptArea(0, 188, 320, 22);  // the start-up picture leaves it free
 constexpr char kConnectPromptFamily[] = "DejaVu Sans";
 constexpr int kConnectPromptPixels = 14;
@@ -168,6 +170,9 @@ void TForm1::BuildControls(QWidget* client) {
     delete1->setObjectName(QStringLiteral("Delete1"));
     connect(delete1, &QAction::triggered, this,
             [this] { Forward(&DeviceButtonHandlers::Delete1Click); });
+    measureRow_ = popupMenu1_->addAction(QString());
+    measureRow_->setObjectName(QStringLiteral("MeasureRow"));
+    connect(measureRow_, &QAction::triggered, this, [this] { MeasureRowClick(); });
 
     progressBar1_ = new QProgressBar(client);
     progressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
@@ -189,6 +194,10 @@ void TForm1::BuildControls(QWidget* client) {
     image4_->setObjectName(QStringLiteral("Image4"));
     image4_->setGeometry(0, 0, kPictureWidth, kPictureHeight);
     image4_->raise();
+    // A double click on the picture measures it.
+    for (QWidget* picture : {static_cast<QWidget*>(image3_), static_cast<QWidget*>(image4_)}) {
+        picture->installEventFilter(this);
+    }
     BuildConnectPrompt();
 
     image1_ = new PictureBox(client);
@@ -319,6 +328,9 @@ void TForm1::BuildMenus() {
     snapshotsUnasked_->setChecked(preferences_->SnapshotsWithoutAsking());
     connect(snapshotsUnasked_, &QAction::triggered, this,
             [this](bool on) { SnapshotsUnaskedClick(on); });
+    measure1_ = addItem(f1_, "Measure1", QString());
+    measure1_->setShortcut(kMeasureShortcut);
+    connect(measure1_, &QAction::triggered, this, [this] { MeasureClick(); });
     f1_->addSeparator();
     exit1_ = addItem(f1_, "Exit1", QStringLiteral("E&xit"));
     exit1_->setShortcut(kExitShortcut);

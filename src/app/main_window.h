@@ -18,6 +18,7 @@
 #include <memory>
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include "app/device_button_handlers.h"
@@ -40,6 +41,7 @@ class QTreeWidget;
 namespace dm {
 
 class DevicePort;
+class MeasureWindow;
 class PictureBox;
 class TDirectoryDlg;
 class UserPreferences;
@@ -113,6 +115,16 @@ class TForm1 : public QMainWindow, public WindowPort {
     // it off); off asks again from the next snapshot.
     void SnapshotsUnaskedClick(bool on);
     void ExitBtnClick() { LeaveProgram(); }
+
+    // Measuring (main_window_measuring.cpp). File, "Measure..." (Ctrl+M) and a double
+    // click on the picture measure the picture on screen, or open the window empty when
+    // there is none; the list's "Measure" measures the selected row's picture.
+    void MeasureClick();
+    void MeasureRowClick();
+    // Opens the measuring window on a picture file (the command line's --measure).
+    void MeasureFile(const QString& path);
+    // The measuring window, or null while it was never opened (or was closed for good).
+    MeasureWindow* Measuring() const;
 
     // WindowPort.
     void ShowInfo(const QString& text) override;
@@ -188,6 +200,8 @@ class TForm1 : public QMainWindow, public WindowPort {
     std::optional<QString> ChooseSavePathNow(const QStringList& filters, const QString& name);
     void ReportError(const QString& text);
     void Forward(Handler handler);
+    MeasureWindow& OpenMeasuring();
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     DialogProvider& dialogs_;
     GuiCallBridge bridge_;
@@ -240,7 +254,10 @@ class TForm1 : public QMainWindow, public WindowPort {
     QAction* snapshotsUnasked_ = nullptr;
     QAction* about1_ = nullptr;
     std::array<QAction*, kLanguageCount> languageItems_{};  // by language number
+    QAction* measure1_ = nullptr;
     QMenu* popupMenu1_ = nullptr;
+    QAction* measureRow_ = nullptr;
+    QPointer<MeasureWindow> measureWindow_;
     QTimer* timer1_ = nullptr;
     QTimer* timer2_ = nullptr;
     QTimer* timer3_ = nullptr;

@@ -24,11 +24,12 @@
 #include "app/key_bindings.h"
 #include "app/picture_box.h"
 #include "app/system_language.h"
-#include "app/user_folders.h"
 #include "app/user_preferences.h"
 #include "base/message_numbers.h"
 #include "link/device_port.h"
 #include "link/frame.h"
+#include "measure_window/measure_window.h"
+#include "view/user_folders.h"
 
 namespace dm {
 
@@ -180,6 +181,8 @@ void TForm1::ApplyLanguage() {
     help1_->setTitle(Message(kHelpMenuText));
     exit1_->setText(Message(kExitItemText));
     snapshotsUnasked_->setText(Message(message::kSnapshotsUnaskedItem));
+    measure1_->setText(Message(message::kMeasureMenuItem));
+    measureRow_->setText(Message(message::kMeasureListItem));
     about1_->setText(Message(kAboutItemText));
     checkBox2_->setText(Message(kMagnificationText));
     checkBox1_->setText(Message(kRulerText));
@@ -215,6 +218,9 @@ void TForm1::ApplyLanguage() {
         Button(hint.button)->setToolTip(Message(hint.message).arg(KeyBindings::KeyName(button)));
     }
     RefreshConnectButton();
+    if (measureWindow_) {
+        measureWindow_->ApplyLanguage();
+    }
 }
 
 void TForm1::RefreshConnectButton() {

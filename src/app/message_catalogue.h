@@ -18,7 +18,7 @@ namespace dm {
 class IniFile;
 
 inline constexpr int kFileMessageCount = 30;  // numbers every language file has
-inline constexpr int kMessageCount = 64;      // with the program's additions
+inline constexpr int kMessageCount = 136;     // with the program's additions
 
 class MessageCatalogue {
   public:

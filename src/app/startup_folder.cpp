@@ -6,7 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "app/user_folders.h"
+#include "view/user_folders.h"
 
 namespace dm {
 

@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/options.h"
+#include "view/calibration_book.h"
 
 namespace {
 
@@ -54,6 +55,8 @@ int main(int argc, char** argv) {
     const Options& options = *parsed.options;
     // QtCore only: threads, files and JSON; no display is needed.
     QCoreApplication application(argc, argv);
+    // Every picture the program writes is scaled by the user's calibrations.
+    dm::CalibrationBook::Shared().Open(dm::UserCalibrationFile());
     const std::atomic<bool>& stop = dm::cli::InstallInterruptHandlers();
     const Outcome outcome = kCommands.at(options.command)(options, stop);
     Report(options, outcome);

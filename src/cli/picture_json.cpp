@@ -15,9 +15,10 @@ constexpr double kScaleRounding = 10.0;  // one decimal, as the picture's descri
 }  // namespace
 
 QJsonObject PictureJson(uint32_t number, const QString& file, qint64 size, uint8_t zoomCode) {
-    std::optional<double> scale = PixelsPerMillimetre(zoomCode, kSavedWidth);
-    if (scale) {
-        scale = std::round(*scale * kScaleRounding) / kScaleRounding;
+    const PictureScale saved = ScaleOf(zoomCode, kSavedWidth);
+    std::optional<double> scale;
+    if (saved.Known()) {
+        scale = std::round(saved.pixelsPerMillimetre * kScaleRounding) / kScaleRounding;
     }
     const std::optional<uint8_t> magnification = ZoomCodeToMagnification(zoomCode);
     return {{QStringLiteral("number"), static_cast<qint64>(number)},

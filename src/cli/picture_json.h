@@ -5,7 +5,8 @@
 //    "magnification": 52, "scale": 430.2}
 // "file" is absolute; "size" is the picture's bytes (in the microscope's memory, or of
 // the file written); "magnification" and "scale" (pixels per millimetre of the saved
-// 320-pixel-wide picture) are null where the zoom code has none.
+// 320-pixel-wide picture, the user's calibration where there is one, as in the file) are
+// null where the zoom code has none.
 
 #include <cstdint>
 

@@ -1,5 +1,7 @@
 #include "view/live_view.h"
 
+#include <cstring>
+
 #include <QPainter>
 #include <QRect>
 
@@ -21,11 +23,30 @@ void LiveView::RenderLiveFrame(uint32_t info, const uint8_t* jpeg, uint32_t size
     if (surface_.TakeEnlarged()) {
         window_.RestoreLiveViewGeometry();
     }
+    KeepLatest(info, jpeg, size);
     QImage& slot = ring_.WriteSlot();
     StretchIntoSlot(decoded, slot);
     state_.currentPictureInfo.store(info, std::memory_order_relaxed);
     DrawRequestedOverlays(slot, frame::ZoomCode(info));
     ring_.Advance();
+}
+
+void LiveView::KeepLatest(uint32_t info, const uint8_t* jpeg, uint32_t size) {
+    const QDateTime now = QDateTime::currentDateTime();
+    const std::lock_guard guard(latestLock_);
+    latest_.jpeg.resize(static_cast<qsizetype>(size));
+    std::memcpy(latest_.jpeg.data(), jpeg, size);
+    latest_.info = info;
+    latest_.received = now;
+    ++latest_.sequence;
+}
+
+std::optional<LiveView::ArrivedFrame> LiveView::LatestFrame() const {
+    const std::lock_guard guard(latestLock_);
+    if (latest_.sequence == 0) {
+        return std::nullopt;
+    }
+    return latest_;
 }
 
 std::optional<QImage> LiveView::ShowNextLiveFrame() {

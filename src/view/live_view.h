@@ -9,10 +9,16 @@
 // the slot. A frame that does not decode is dropped and changes nothing.
 // ShowNextLiveFrame (window thread): the oldest ready frame, which also becomes the live
 // view control's picture, or nothing.
+// LatestFrame (window thread): the newest decodable frame as it arrived, without
+// overlays, for measuring. Kept as its JPEG bytes (a copy of some kilobytes per frame,
+// taken under a lock held only for the copy), so the live path pays no second decode.
 
 #include <cstdint>
+#include <mutex>
 #include <optional>
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QImage>
 
 #include "inbound/device_state.h"
@@ -32,7 +38,16 @@ class LiveView : public LiveFrameSink {
 
     const LiveFrameRing& Ring() const { return ring_; }
 
+    struct ArrivedFrame {
+        QByteArray jpeg;
+        uint32_t info = 0;
+        QDateTime received;
+        uint64_t sequence = 0;  // 1 for the first frame, one more for each after it
+    };
+    std::optional<ArrivedFrame> LatestFrame() const;
+
   private:
+    void KeepLatest(uint32_t info, const uint8_t* jpeg, uint32_t size);
     void StretchIntoSlot(const QImage& decoded, QImage& slot) const;
     void DrawRequestedOverlays(QImage& slot, uint8_t zoomCode);
 
@@ -40,6 +55,8 @@ class LiveView : public LiveFrameSink {
     WindowPort& window_;
     LiveViewSurface& surface_;
     LiveFrameRing ring_;
+    mutable std::mutex latestLock_;
+    ArrivedFrame latest_;  // sequence 0: no frame yet
 };
 
 }  // namespace dm

@@ -132,6 +132,18 @@ void PictureBrowser::SaveAllBtnClick() {
     }
 }
 
+std::optional<PictureBrowser::RowPicture> PictureBrowser::PictureOfRow(int row) const {
+    if (row < 0 || !Received(row)) {
+        return std::nullopt;
+    }
+    const uint32_t info = pictures_.InfoAt(row);
+    QImage picture = LoadScratchPicture(ScratchPicturePath(downloadsFolder_, info));
+    if (picture.isNull()) {
+        return std::nullopt;
+    }
+    return RowPicture{std::move(picture), info, pictures_.ReceivedAt(row)};
+}
+
 PictureBrowser::SaveResult PictureBrowser::SaveOneOfAll(int row, const QString& folder) const {
     if (!Received(row)) {
         return SaveResult::Skipped;

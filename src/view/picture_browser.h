@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <optional>
 
+#include <QDateTime>
+#include <QImage>
 #include <QString>
 
 #include "inbound/device_state.h"
@@ -34,6 +36,15 @@ class PictureBrowser {
     void SaveAllBtnClick();
 
     uint32_t BrowsedPictureInfo() const { return browsedInfo_; }
+
+    // A received row's picture as it arrived (no overlays), for measuring.
+    struct RowPicture {
+        QImage picture;
+        uint32_t info = 0;
+        QDateTime received;
+    };
+    // None for a row that never arrived or whose scratch picture cannot be read.
+    std::optional<RowPicture> PictureOfRow(int row) const;
 
   private:
     enum class SaveResult { Saved, Skipped, Failed };

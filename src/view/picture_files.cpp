@@ -15,6 +15,7 @@ namespace dm {
 namespace {
 constexpr int kDefaultNameDigits = 8;
 const QString kScratchPattern = QStringLiteral("*.bmp");
+const char* const kPngFormat = "png";
 const char* const kNotEncoded = "The picture could not be encoded";
 
 void Tell(QString* why, const QString& reason) {
@@ -24,11 +25,15 @@ void Tell(QString* why, const QString& reason) {
 }
 
 // The picture in a format Qt writes itself ("bmp", "png"), with the scale of the facts
-// as its pixel density; false on any failure.
+// as its pixel density and, in a PNG, the program and zoom code as text; false on any
+// failure.
 bool SaveQtFormatFile(const QImage& picture, const QString& path, const char* format,
                       const PictureFacts& facts, QString* why = nullptr) {
     QImage stamped = picture;
     StampDensity(stamped, facts);
+    if (qstrcmp(format, kPngFormat) == 0) {
+        StampPngText(stamped, facts);
+    }
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -113,7 +118,7 @@ bool SavePictureFile(const QImage& picture, const QString& path, int jpegQuality
         return SaveQtFormatFile(picture.convertToFormat(QImage::Format_RGB888), path, "bmp", facts,
                                 why);
     }
-    return SaveQtFormatFile(picture, path, "png", facts, why);
+    return SaveQtFormatFile(picture, path, kPngFormat, facts, why);
 }
 
 }  // namespace dm

@@ -1,5 +1,6 @@
 #include "view/picture_scale.h"
 
+#include "view/calibration_book.h"
 #include "view/live_frame_ring.h"
 #include "view/magnification.h"
 #include "view/overlays.h"
@@ -8,6 +9,7 @@ namespace dm {
 
 namespace {
 constexpr int kScaleDecimals = 1;
+const char* const kDateFormat = "yyyy-MM-dd";
 }  // namespace
 
 std::optional<double> PixelsPerMillimetre(uint8_t zoomCode, int pictureWidth) {
@@ -19,17 +21,37 @@ std::optional<double> PixelsPerMillimetre(uint8_t zoomCode, int pictureWidth) {
     return onScreen * pictureWidth / kPanelWidth;
 }
 
-QString ScaleDescription(uint8_t zoomCode, int pictureWidth) {
-    const std::optional<uint8_t> magnification = ZoomCodeToMagnification(zoomCode);
-    if (!magnification) {
+PictureScale ScaleOf(uint8_t zoomCode, int pictureWidth) {
+    if (pictureWidth <= 0) {
         return {};
     }
-    QString text = MagnificationLabel(*magnification);
-    if (const auto perMm = PixelsPerMillimetre(zoomCode, pictureWidth)) {
-        // Plain C-locale digits: the description is read by programs as much as by people.
-        text += QStringLiteral(", 1 mm = %1 px").arg(*perMm, 0, 'f', kScaleDecimals);
+    if (const std::optional<Calibration> calibration = CalibrationBook::Shared().Find(zoomCode)) {
+        return {calibration->pixelsPerMillimetreAt320 * pictureWidth / kPanelWidth,
+                ScaleSource::kCalibrated, calibration->date};
     }
-    return text;
+    if (const std::optional<double> nominal = PixelsPerMillimetre(zoomCode, pictureWidth)) {
+        return {*nominal, ScaleSource::kNominal, {}};
+    }
+    return {};
+}
+
+QString ScaleDescription(uint8_t zoomCode, int pictureWidth) {
+    QStringList parts;
+    if (const std::optional<uint8_t> magnification = ZoomCodeToMagnification(zoomCode)) {
+        parts << MagnificationLabel(*magnification);
+    }
+    const PictureScale scale = ScaleOf(zoomCode, pictureWidth);
+    if (scale.Known()) {
+        // Plain C-locale digits: the description is read by programs as much as by people.
+        QString text =
+            QStringLiteral("1 mm = %1 px").arg(scale.pixelsPerMillimetre, 0, 'f', kScaleDecimals);
+        if (scale.source == ScaleSource::kCalibrated) {
+            text += QStringLiteral(" (calibrated %1)")
+                        .arg(scale.calibratedOn.toString(QString::fromLatin1(kDateFormat)));
+        }
+        parts << text;
+    }
+    return parts.join(QStringLiteral(", "));
 }
 
 }  // namespace dm

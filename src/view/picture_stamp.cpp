@@ -21,8 +21,19 @@ namespace {
 constexpr double kMillimetresPerCentimetre = 10.0;
 constexpr double kMillimetresPerMetre = 1000.0;
 constexpr int32_t kResolutionDenominator = 1000;  // three decimals of pixels per centimetre
+constexpr uint16_t kResolutionUnitInch = 2;
 constexpr uint16_t kResolutionUnitCentimetre = 3;
+constexpr double kMillimetresPerInch = 25.4;
 const char* const kExifTimeFormat = "yyyy:MM:dd HH:mm:ss";
+const char* const kDateFormat = "yyyy-MM-dd";
+const char* const kProgramName = "Digital Microscope";
+constexpr uint kLargestZoomCode = 255;
+
+const char* const kXmpPrefix = "dm";
+const char* const kXmpZoomCode = "Xmp.dm.ZoomCode";
+const char* const kXmpScaleSource = "Xmp.dm.ScaleSource";
+const char* const kXmpCalibratedOn = "Xmp.dm.CalibratedOn";
+const char* const kPngSoftwareKey = "Software";
 
 // PNG: signature, then chunks of a 4-byte big-endian length, a 4-byte type, the data and
 // a 4-byte CRC. BMP: the info header's two 32-bit pixels-per-metre fields.
@@ -64,12 +75,34 @@ void PrepareExiv2() {
     static std::once_flag prepared;
     std::call_once(prepared, [] {
         Exiv2::XmpParser::initialize();
+        Exiv2::XmpProperties::registerNs(kXmpNamespace, kXmpPrefix);
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
     });
 }
 
 std::string SoftwareName() {
-    return std::string("Digital Microscope ") + DM_VERSION;
+    return std::string(kProgramName) + " " + DM_VERSION;
+}
+
+const char* SourceName(ScaleSource source) {
+    switch (source) {
+        case ScaleSource::kNominal:
+            return "nominal";
+        case ScaleSource::kCalibrated:
+            return "calibrated";
+        case ScaleSource::kNone:
+            break;
+    }
+    return "none";
+}
+
+std::optional<uint8_t> ZoomCodeFromText(const QString& text) {
+    bool ok = false;
+    const uint code = text.trimmed().toUInt(&ok);
+    if (!ok || code > kLargestZoomCode) {
+        return std::nullopt;
+    }
+    return static_cast<uint8_t>(code);
 }
 
 void WriteScale(Exiv2::ExifData& exif, const PictureFacts& facts, int width) {
@@ -80,16 +113,73 @@ void WriteScale(Exiv2::ExifData& exif, const PictureFacts& facts, int width) {
     if (!description.isEmpty()) {
         exif["Exif.Image.ImageDescription"] = description.toStdString();
     }
-    const std::optional<double> perMm = PixelsPerMillimetre(*facts.zoomCode, width);
-    if (!perMm) {
+    const PictureScale scale = ScaleOf(*facts.zoomCode, width);
+    if (!scale.Known()) {
         return;
     }
-    const auto perCm = static_cast<int32_t>(
-        std::lround(*perMm * kMillimetresPerCentimetre * kResolutionDenominator));
+    const auto perCm = static_cast<int32_t>(std::lround(
+        scale.pixelsPerMillimetre * kMillimetresPerCentimetre * kResolutionDenominator));
     const Exiv2::URational resolution(static_cast<uint32_t>(perCm), kResolutionDenominator);
     exif["Exif.Image.XResolution"] = resolution;
     exif["Exif.Image.YResolution"] = resolution;
     exif["Exif.Image.ResolutionUnit"] = kResolutionUnitCentimetre;
+}
+
+Exiv2::XmpData MakeXmp(const PictureFacts& facts, int width) {
+    Exiv2::XmpData xmp;
+    if (!facts.zoomCode) {
+        return xmp;
+    }
+    const PictureScale scale = ScaleOf(*facts.zoomCode, width);
+    xmp[kXmpZoomCode] = std::to_string(*facts.zoomCode);
+    xmp[kXmpScaleSource] = std::string(SourceName(scale.source));
+    if (scale.source == ScaleSource::kCalibrated) {
+        xmp[kXmpCalibratedOn] =
+            scale.calibratedOn.toString(QString::fromLatin1(kDateFormat)).toStdString();
+    }
+    return xmp;
+}
+
+std::optional<double> ResolutionPerMillimetre(const Exiv2::ExifData& exif) {
+    const auto resolution = exif.findKey(Exiv2::ExifKey("Exif.Image.XResolution"));
+    const auto unit = exif.findKey(Exiv2::ExifKey("Exif.Image.ResolutionUnit"));
+    if (resolution == exif.end() || unit == exif.end()) {
+        return std::nullopt;
+    }
+    const Exiv2::Rational value = resolution->toRational();
+    if (value.first <= 0 || value.second <= 0) {
+        return std::nullopt;
+    }
+    const double perUnit = static_cast<double>(value.first) / value.second;
+    switch (unit->toLong()) {
+        case kResolutionUnitCentimetre:
+            return perUnit / kMillimetresPerCentimetre;
+        case kResolutionUnitInch:
+            return perUnit / kMillimetresPerInch;
+        default:
+            return std::nullopt;
+    }
+}
+
+QString TextOf(const Exiv2::ExifData& exif, const char* key) {
+    const auto found = exif.findKey(Exiv2::ExifKey(key));
+    return found == exif.end() ? QString() : QString::fromStdString(found->toString());
+}
+
+JpegStamp StampOf(const Exiv2::Image& image) {
+    JpegStamp stamp;
+    const Exiv2::ExifData& exif = image.exifData();
+    stamp.fromThisProgram =
+        TextOf(exif, "Exif.Image.Software").startsWith(QString::fromLatin1(kProgramName));
+    stamp.taken = QDateTime::fromString(TextOf(exif, "Exif.Photo.DateTimeOriginal"),
+                                        QString::fromLatin1(kExifTimeFormat));
+    stamp.pixelsPerMillimetre = ResolutionPerMillimetre(exif);
+    const Exiv2::XmpData& xmp = image.xmpData();
+    const auto zoomCode = xmp.findKey(Exiv2::XmpKey(kXmpZoomCode));
+    if (zoomCode != xmp.end()) {
+        stamp.zoomCode = ZoomCodeFromText(QString::fromStdString(zoomCode->toString()));
+    }
+    return stamp;
 }
 
 Exiv2::ExifData MakeExif(const PictureFacts& facts, int width) {
@@ -119,6 +209,7 @@ QByteArray StampJpeg(const QByteArray& jpeg, const PictureFacts& facts) {
         }
         image->readMetadata();
         image->setExifData(MakeExif(facts, image->pixelWidth()));
+        image->setXmpData(MakeXmp(facts, image->pixelWidth()));
         image->writeMetadata();
         Exiv2::BasicIo& io = image->io();
         io.seek(0, Exiv2::BasicIo::beg);
@@ -130,18 +221,53 @@ QByteArray StampJpeg(const QByteArray& jpeg, const PictureFacts& facts) {
     }
 }
 
+JpegStamp ReadJpegStamp(const QByteArray& jpeg) {
+    std::lock_guard guard(Exiv2Lock());
+    PrepareExiv2();
+    try {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(jpeg.data()),
+                                               static_cast<long>(jpeg.size()));
+#pragma GCC diagnostic pop
+        if (image.get() == nullptr || image->imageType() != Exiv2::ImageType::jpeg) {
+            return {};
+        }
+        image->readMetadata();
+        return StampOf(*image);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
 bool HasScale(const PictureFacts& facts, int pictureWidth) {
-    return facts.zoomCode && PixelsPerMillimetre(*facts.zoomCode, pictureWidth).has_value();
+    return facts.zoomCode && ScaleOf(*facts.zoomCode, pictureWidth).Known();
 }
 
 void StampDensity(QImage& picture, const PictureFacts& facts) {
-    if (!HasScale(facts, picture.width())) {
+    if (!facts.zoomCode) {
         return;
     }
-    const double perMm = *PixelsPerMillimetre(*facts.zoomCode, picture.width());
-    const int perMetre = static_cast<int>(std::lround(perMm * kMillimetresPerMetre));
+    const PictureScale scale = ScaleOf(*facts.zoomCode, picture.width());
+    if (!scale.Known()) {
+        return;
+    }
+    const int perMetre =
+        static_cast<int>(std::lround(scale.pixelsPerMillimetre * kMillimetresPerMetre));
     picture.setDotsPerMeterX(perMetre);
     picture.setDotsPerMeterY(perMetre);
+}
+
+void StampPngText(QImage& picture, const PictureFacts& facts) {
+    picture.setText(QString::fromLatin1(kPngSoftwareKey), QString::fromStdString(SoftwareName()));
+    if (facts.zoomCode) {
+        picture.setText(QString::fromLatin1(kPngZoomCodeKey), QString::number(*facts.zoomCode));
+    }
+}
+
+std::optional<uint8_t> PngZoomCode(const QImage& picture) {
+    const QString text = picture.text(QString::fromLatin1(kPngZoomCodeKey));
+    return text.isEmpty() ? std::nullopt : ZoomCodeFromText(text);
 }
 
 void ForgetPixelDensity(QByteArray& file) {

@@ -56,6 +56,11 @@ class CliTest : public ::testing::Test {
     CliRun Run(QStringList arguments, const std::function<void(QProcess&)>& during = {}) {
         QProcess process;
         process.setWorkingDirectory(folder_.path());
+        // The user's data folder, with its calibrations, stays out of the tests.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_DATA_HOME"),
+                           folder_.filePath(QStringLiteral("data")));
+        process.setProcessEnvironment(environment);
         arguments.prepend(QString::fromStdString(port_));
         arguments.prepend(QStringLiteral("--port"));
         process.start(QString::fromStdString(test::BuiltProgram("digital-microscope-cli")),
@@ -219,6 +224,23 @@ TEST_F(CliTest, DownloadSkipsExistingFilesAndStampsTheScale) {
     auto replaced = test::ReadExif(Path("00000002.jpg"));
     EXPECT_EQ(replaced["Exif.Image.ImageDescription"], "52X, 1 mm = 430.2 px");
     EXPECT_NEAR(test::RationalValue(replaced["Exif.Image.XResolution"]), 4302.326, 0.001);
+}
+
+// The user's calibration of a zoom code, from the data folder, is what the files carry.
+TEST_F(CliTest, DownloadStampsTheUsersCalibration) {
+    ASSERT_TRUE(QDir(folder_.path()).mkpath(QStringLiteral("data/digital-microscope")));
+    QFile book(Path("data/digital-microscope/Calibration.ini"));
+    ASSERT_TRUE(book.open(QIODevice::WriteOnly));
+    book.write("[Zoom_0x25]\nPixelsPerMillimetre = 500\nDate = 2026-12-08\n");
+    book.close();
+
+    const CliRun run = Run({"--json", "download", "2"});
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    EXPECT_DOUBLE_EQ(run.Json()["saved"].toArray()[0].toObject()["scale"].toDouble(), 500.0);
+    auto tags = test::ReadExif(Path("00000002.jpg"));
+    EXPECT_EQ(tags["Exif.Image.ImageDescription"], "52X, 1 mm = 500.0 px (calibrated 2026-12-08)");
+    EXPECT_NEAR(test::RationalValue(tags["Exif.Image.XResolution"]), 5000.0, 0.001);
+    EXPECT_EQ(test::ReadXmp(Path("00000002.jpg"))["Xmp.dm.ScaleSource"], "calibrated");
 }
 
 TEST_F(CliTest, PicturesTheMicroscopeDoesNotHaveOrDidNotSendFail) {

@@ -9,7 +9,10 @@
 
 namespace dm::test {
 
-std::map<std::string, std::string> ReadExif(const QString& path) {
+namespace {
+
+template <typename Read>
+std::map<std::string, std::string> ReadTags(const QString& path, Read read) {
     std::map<std::string, std::string> tags;
     try {
 #pragma GCC diagnostic push
@@ -17,13 +20,29 @@ std::map<std::string, std::string> ReadExif(const QString& path) {
         auto image = Exiv2::ImageFactory::open(path.toStdString());
 #pragma GCC diagnostic pop
         image->readMetadata();
-        for (const Exiv2::Exifdatum& datum : image->exifData()) {
-            tags[datum.key()] = datum.value().toString();
-        }
+        read(*image, tags);
     } catch (const std::exception&) {
         tags.clear();
     }
     return tags;
+}
+
+}  // namespace
+
+std::map<std::string, std::string> ReadExif(const QString& path) {
+    return ReadTags(path, [](Exiv2::Image& image, std::map<std::string, std::string>& tags) {
+        for (const Exiv2::Exifdatum& datum : image.exifData()) {
+            tags[datum.key()] = datum.value().toString();
+        }
+    });
+}
+
+std::map<std::string, std::string> ReadXmp(const QString& path) {
+    return ReadTags(path, [](Exiv2::Image& image, std::map<std::string, std::string>& tags) {
+        for (const Exiv2::Xmpdatum& datum : image.xmpData()) {
+            tags[datum.key()] = datum.value().toString();
+        }
+    });
 }
 
 QByteArray CompressedPart(const QByteArray& jpeg) {

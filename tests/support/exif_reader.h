@@ -1,7 +1,7 @@
 #pragma once
 // Reads back what a saved picture says about itself, with exiv2 (as an image viewer
 // would): EXIF keys ("Exif.Image.XResolution") to their values as text, rationals as
-// "n/d". Empty when the file has no EXIF or cannot be read.
+// "n/d". Empty when the file has no EXIF (or XMP) or cannot be read.
 
 #include <map>
 #include <string>
@@ -12,6 +12,8 @@
 namespace dm::test {
 
 std::map<std::string, std::string> ReadExif(const QString& path);
+// The same for XMP keys ("Xmp.dm.ZoomCode").
+std::map<std::string, std::string> ReadXmp(const QString& path);
 
 // A JPEG from its quantisation tables on: the encoder's own bytes, without the EXIF block
 // a save puts in front of them. Empty when the bytes hold no tables.

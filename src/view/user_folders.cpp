@@ -1,4 +1,4 @@
-#include "app/user_folders.h"
+#include "view/user_folders.h"
 
 #include <QDir>
 #include <QStandardPaths>
