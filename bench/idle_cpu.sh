@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What the program costs while it sits idle: starts build/digital-microscope offscreen with
 # no microscope to be found, lets it start up, then reads its CPU time (user + system, all
 # threads) from /proc/<pid>/stat over a span and prints it as a share of one core.

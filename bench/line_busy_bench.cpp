@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How busy the program keeps a 115200-baud line while it downloads every picture: the
 // program's own core pieces (receive buffer, serial port, data and command threads, device
 // commands and the window's download handling) without a window, against a virtual

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Live path throughput on one core: a picture frame sitting in the receive buffer is
 // dispatched by the data thread's own DispatchFrame (header, payload, picture reception)
 // and rendered into a ring slot with both overlays, against the bare TurboJPEG decode of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the virtual-microscope executable costs while it streams its live camera: the
 // executable runs as a child process, a reader opens its pseudo-terminal with the
 // program's own SerialPort, starts the link, switches the camera on and then reads the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer entry: byte streams from the microscope through the receive buffer, the data
 // thread's frame dispatch, picture reception and the live view's JPEG decoding.
 

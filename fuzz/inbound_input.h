@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One fuzz input run through the receive buffer and the data thread's frame dispatch, on
 // the calling thread (the data thread is built but never started). Shared by the fuzz

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the inbound fuzz target's seed corpus: well-formed frame streams with real
 // pictures from the program's own encoder, and a few damaged ones. Each file starts with
 // the two control bytes described in inbound_input.h.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A WindowPort that never blocks and never shows anything: every question is answered
 // at once with the negative answer (Cancel, no file), as the window does once it is gone.

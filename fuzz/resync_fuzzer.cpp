@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer entry: streams of frames with one fault each, through the data thread's frame
 // dispatch; aborts when the resynchronisation property does not hold.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The resynchronisation property, checked on one stream: a mix of the frames a microscope
 // sends, one fault in one of them (a byte dropped, mangled or slipped in, or the frame cut

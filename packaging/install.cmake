@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Install rules and the Debian package. Everything lands under the prefix: the
 # programs in bin/, the data files the program copies into each user's own data folder in
 # share/digital-microscope/, and the desktop integration (menu entry, icons, AppStream

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the desktop integration and the Debian package of a build:
 #   - the desktop entry and the AppStream metainfo validate;
 #   - lintian finds no error or warning in the package, nor a sign of a build without

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian 12 packages needed to build, test and run the program.
 # Run as root (or through sudo); packages already present are left as they are.
 set -euo pipefail

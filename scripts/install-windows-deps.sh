@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what the Windows build of the serial layer and its Wine run need, on top of
 # scripts/install-deps.sh: the mingw-w64 cross compiler (the posix flavour, which has
 # std::thread), Wine, and GoogleTest's sources to build it with that compiler.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and runs the program against the virtual microscope.
 # The start-up folder is a scratch copy of data/ in build/run-data, so the checkout stays
 # clean whatever is done in the window (the language choice is written there); a file

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes the README's screenshots under Xvfb: the main window connected to the virtual
 # microscope in English, the live view with the ruler and the magnification (English and
 # Japanese), and the picture list after a download.

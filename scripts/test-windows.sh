@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The serial layer (src/link) and its tests built as Windows programs with mingw-w64 and
 # run under Wine against virtual microscopes: each microscope's pseudo-terminal is mapped
 # to a COM port in a throw-away Wine prefix inside the build folder. No display needed.

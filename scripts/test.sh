@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds everything and runs every test. Usage: scripts/test.sh [plain|asan|tsan|windows]
 # windows: the serial layer as Windows programs under Wine (scripts/test-windows.sh).
 # DM_CMAKE_ARGS adds options to the build's configuration, e.g.

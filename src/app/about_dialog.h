@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TAboutDlg: the About box. Built afresh for every opening, so the logo is read again
 // each time. Window thread only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's handlers whose work lies outside the window itself: the device buttons,
 // the picture list and its buttons, the overlay check boxes and the three timers. TForm1

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/device_session.h"
 
 #include <QPoint>
@@ -223,9 +224,9 @@ std::optional<measure::MeasuredPicture> DeviceSession::LatestLivePicture() const
     if (!latest) {
         return std::nullopt;
     }
-    const QImage frame = DecodeJpeg(reinterpret_cast<const uint8_t*>(latest->jpeg.constData()),
-                                    static_cast<uint32_t>(latest->jpeg.size()),
-                                    QImage::Format_RGB32);
+    const QImage frame =
+        DecodeJpeg(reinterpret_cast<const uint8_t*>(latest->jpeg.constData()),
+                   static_cast<uint32_t>(latest->jpeg.size()), QImage::Format_RGB32);
     if (frame.isNull()) {
         return std::nullopt;
     }
@@ -270,9 +271,9 @@ void DeviceSession::FeedMeasuring() {
         return;
     }
     measuredFrame_ = latest->sequence;
-    const QImage frame = DecodeJpeg(reinterpret_cast<const uint8_t*>(latest->jpeg.constData()),
-                                    static_cast<uint32_t>(latest->jpeg.size()),
-                                    QImage::Format_RGB32);
+    const QImage frame =
+        DecodeJpeg(reinterpret_cast<const uint8_t*>(latest->jpeg.constData()),
+                   static_cast<uint32_t>(latest->jpeg.size()), QImage::Format_RGB32);
     if (!frame.isNull()) {
         measuring->LiveFrame(frame, frame::ZoomCode(latest->info));
     }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Everything behind the main window that talks to the microscope or shows its pictures:
 // the serial link and its receive buffer, the data and command threads, the device

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every modal window the program opens goes through this interface: message boxes, the
 // file dialogs and the About dialog. The program uses QtDialogProvider; tests script the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TDirectoryDlg: a drive and folder chooser captioned "Select Save Path". The program
 // creates it at start-up and keeps it, without showing it. Window thread only.

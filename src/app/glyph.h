@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Button glyphs: 24-bit BMP files whose bottom-left pixel gives the background colour;
 // every pixel of that colour is made transparent so the button face shows through.

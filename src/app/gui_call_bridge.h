@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs calls from worker threads on the window thread, one after another in the order
 // they were made, and waits for each to finish. On the window thread itself a call runs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Wakes the window thread from any thread, carrying no data: the caller hands its data
 // over under its own lock and then wakes the window, which runs `onWake` from its event

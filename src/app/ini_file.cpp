@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/ini_file.h"
 
 // Texts stay UTF-8 bytes end to end; names compare without regard to ASCII case.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // INI files as the configuration and language files use them: UTF-8 text, sections and
 // keys matched without regard to case, a missing key read as the empty text.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The microscope's eight keys and the snapshot on the keyboard: arrows for Up, Left,
 // Right and Down, + and - for Zoom in and Zoom out, L for Lock, Home (or Space on the

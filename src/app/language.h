@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The six languages of the window texts: where each one's texts live and which system
 // locale selects it. Language numbers are what System.ini stores as LanguageMode.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program: the main window, then the save-path and About dialogs, then the event loop.
 // Returns 1 when the start-up found its configuration missing (after telling the user),
 // 0 otherwise.
@@ -132,8 +133,9 @@ int main(int argc, char** argv) {
     // A picture named on the command line is measured once the window stands, relative to
     // the folder the program was started in, not the data folder it then works in.
     if (arguments.isSet(QString::fromLatin1(kMeasureOption))) {
-        form.MeasureFile(QFileInfo(launchFolder, arguments.value(QString::fromLatin1(kMeasureOption)))
-                             .absoluteFilePath());
+        form.MeasureFile(
+            QFileInfo(launchFolder, arguments.value(QString::fromLatin1(kMeasureOption)))
+                .absoluteFilePath());
     }
     return app.exec();
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TForm1: construction of the fixed layout, its menus and timers, and event forwarding.
 #include "app/main_window.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TForm1: the main window. It builds the fixed layout, runs the start-up sequence, holds
 // the configuration, the message catalogue and the shared device state, switches the

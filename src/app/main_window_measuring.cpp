@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TForm1: the way into the measuring window. The window is made on first use and kept
 // (hidden when closed), so its tool, units and scale-bar choices last for the run.
 

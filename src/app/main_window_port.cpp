@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TForm1 as the worker threads' window: each call runs on the window thread.
 #include <QCheckBox>
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TForm1: the start-up sequence, languages, the About box, the snapshot preference and
 // the ways out.
 #include "app/main_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Pictures of the device handed to the measuring window: a live frame as it arrived, or a
 // downloaded picture from its scratch copy, each with the zoom code of its info word and

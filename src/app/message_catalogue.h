@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The texts of all six languages, numbered messages and a title each, loaded once at
 // start-up from the language files and read-only afterwards, so any thread may read them

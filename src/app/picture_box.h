@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A picture control: a canvas picture shown at the control's top-left corner or, with
 // stretching on, scaled to the control's size. Without a picture it draws nothing, so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The system's default language as a four-digit hexadecimal language identifier, the form
 // the language table matches ("0411" Japanese, "0409" US English).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Section Image_Envirnment of System.ini: the values read once at start-up.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Ends the program the way its Exit button does when the system asks it to end: on
 // POSIX SIGTERM (kill, shutdown), SIGINT (Ctrl+C in a terminal) and SIGHUP (logout, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the program remembers for the user between runs, apart from the language (which
 // System.ini keeps): the folder the last picture was saved in, and whether snapshots are

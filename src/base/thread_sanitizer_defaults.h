@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // ThreadSanitizer settings for a program's entry file; include it in exactly one source
 // file of each executable (the program's main, the tests' main). Empty in other builds.

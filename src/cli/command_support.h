@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the commands of the command line share: connecting, the failure that ends a
 // command, reading the boxes the device commands showed, the directory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The commands of digital-microscope-cli. Each talks to the microscope through a
 // MicroscopeSession, with the frames and waits the window uses, and returns what it did:

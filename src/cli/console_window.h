@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window interface for the command line: no widgets, no questions. Boxes become
 // messages the program reports as it sees fit, questions get the answers the command line

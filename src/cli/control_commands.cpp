@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // delete and key: commands that change the microscope's state.
 #include <QStringList>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ports and list: what is there, without changing anything.
 #include <QJsonArray>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Ctrl+C (SIGINT) and SIGTERM end the command line cleanly: the handler only raises a
 // flag; the running command sees it at its next wait, the microscope is sent the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // digital-microscope-cli: the microscope from scripts. One command per run; results on
 // stdout (text, or one JSON document with --json), messages on stderr.
 #include <QCoreApplication>

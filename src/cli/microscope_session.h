@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One conversation with the microscope for the command line: the serial link, the data
 // and command threads and the device commands, as the window has them, without a window.

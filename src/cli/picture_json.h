@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A picture as every command's JSON names it, so a script reads the same fields from
 // list, download and snapshot:

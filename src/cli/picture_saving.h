@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A received picture as the window saves it: decoded, with the digital zoom of its zoom
 // step applied (the 320 x 240 picture the user sees, which the ruler measures), in the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A progress bar on stderr, redrawn in place: only when stderr is a terminal (and the
 // user did not ask for quiet); otherwise it writes nothing at all, so logs and pipes stay

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // snapshot: one snapshot, or a time-lapse series, taken as the window's snapshot button
 // does: the camera streams, the stream is stopped and left to settle, the snapshot is
 // requested and saved with the zoom of the live picture shown just before it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whether the standard streams are terminals: progress bars and questions are for
 // people, never for pipes and logs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // download and upload: pictures from and to the microscope's memory.
 #include <QDir>
 #include <QFileInfo>

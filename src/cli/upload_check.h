@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What is wrong with a file given to upload, found before the microscope is reached: a
 // file the upload would refuse or, worse, send as garbage. Any thread.

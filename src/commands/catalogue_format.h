@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Catalogue texts that carry a number ("Delete picture %d?") come from language files
 // the user can edit, so they are formatted here rather than handed to printf: the first

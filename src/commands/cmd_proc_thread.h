@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TCmdProcThread: runs the window's requests against the microscope, one at a time, in
 // the order they were made.

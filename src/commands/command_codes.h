@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Pending command codes. A code is either the header word of the request the command
 // starts with (lead byte low, command byte high) or one of the window-only codes

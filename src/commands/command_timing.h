@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Waits and limits of the device conversation. The microscope paces on them (an upload
 // faster than 32 bytes per 20 ms overruns it), so they are the device's, not tuning.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "commands/connection_keeper.h"
 
 #include "base/message_numbers.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Keeps the window honest about the link when the microscope goes away while connected
 // (a pulled cable, a hung-up line), and brings it back when it returns.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "commands/device_commands.h"
 
 #include "view/picture_files.h"

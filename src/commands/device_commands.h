@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The commands the command thread runs: every conversation with the microscope that
 // takes longer than one write. Each command writes its requests, waits for the data

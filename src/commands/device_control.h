@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's side of the device buttons: each handler asks the command thread for
 // work (the commands set the picture routing they need themselves). Only the disconnect

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Download all: the directory, one list row per entry, then every picture in turn.
 #include <algorithm>
 #include <array>

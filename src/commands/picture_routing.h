@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the data thread sends the picture frames that arrive while one command runs. A
 // command that receives pictures sets its route as it starts and puts back the route it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Port search: probe every port of the port table until a microscope answers. When none
 // does, the user is told what the search met on the way: ports the system refused, ports
 // another program holds, ports that opened and stayed silent.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Snapshot: fetch one picture, give it the next snapshot name and let the user choose
 // where the window saves it.
 #include "base/message_numbers.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Snapshot finishing: the state machine that Timer1 steps every 20 ms after a click on
 // the snapshot button.

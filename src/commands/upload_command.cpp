@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Upload: a picture file, fitted into 320 x 240, sent as one JPEG stream in small paced
 // writes the microscope can keep up with.
 #include <QImage>

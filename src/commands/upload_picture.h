@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The picture the microscope receives on upload: always 320 x 240, the chosen file's
 // picture scaled to fit with its proportions kept and centred on black. Any thread.

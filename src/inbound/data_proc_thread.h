@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // TDataProcThread: turns the bytes in the receive buffer into events. It finds frames at
 // the front of the buffer, waits for payloads, answers the microscope's probe, stores the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Everything the window, data and command threads share without a lock. Owned by the
 // main window (the command line's session) and passed by reference; tests build their

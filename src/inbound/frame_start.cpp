@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "inbound/frame_start.h"
 
 #include "link/receive_buffer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whether the bytes at some place in the received stream begin a frame the microscope
 // sends: the lead byte, a known command and a length field that fits it, and for the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // IMAGE_BUFFER: received pictures as JPEG bytes with their info word, in arrival order.
 // Two instances live for the whole run: the picture list (record i is directory entry i

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How long the data thread waits on the line. The defaults are the program's; tests and
 // the fuzz target shorten them so that a stalled frame costs no real time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the data thread hands each live picture frame. The live view's renderer is the
 // real one; tests record the calls.

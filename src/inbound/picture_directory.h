@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The picture directory received with the last directory frame: a count and up to 64
 // entries. Entry i belongs to row i of the picture list view and record i of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Picture reception: reads one picture frame into the picture buffer and hands the
 // picture to the live view, the picture list and the snapshot list as the steering flags

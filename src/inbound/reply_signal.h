@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Wakes the command thread's reply waits the moment there is something to look at: the
 // data thread rings it after it set the transfer status or the probe reply, the link when

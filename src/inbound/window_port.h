@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window as the worker threads see it. Workers never touch a widget: every call
 // here is carried out on the window thread, in the order made. Calls that return an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The serial link as the commands see it: open a port of the port table, close it,
 // write frames. SerialPort is the real one; command tests put a fake in its place.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Layout of the device frames exchanged with the microscope, in both directions.
 // Every frame is a 4-byte header (lead byte, command byte, 16-bit length field) and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Anything that sends bytes to the microscope. The serial port is the real one;
 // tests put a recorder in its place.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port table on POSIX: configured paths, published virtual microscopes, then the
 // machine's serial devices.
 

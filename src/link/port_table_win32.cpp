@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port table on Windows: the COM ports the system has now, in number order, named
 // for CreateFile ("\\.\COM10" only opens with the device prefix).
 

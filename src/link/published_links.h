@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The trust rules of the folder through which a virtual microscope tells the program
 // where its pseudo-terminal is (PortTable::PublishedLinksDirectory()). The program opens

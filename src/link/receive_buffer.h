@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The receive buffer: every byte from the microscope lands here first (window thread,
 // PollPort) and the data thread takes frames from its front.

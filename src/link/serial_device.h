@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The platform's half of SerialPort: one raw device handle, opened and configured,
 // asked for its input-queue count, read, written and closed. SerialPort keeps the

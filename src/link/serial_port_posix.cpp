@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial device on POSIX termios.
 //
 // The descriptor stays non-blocking for its whole life: the open must not wait for a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial device on Win32 communications functions.
 //
 // The handle is opened without overlapped I/O. The time-outs make a read return what is

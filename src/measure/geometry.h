@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Plane geometry of measurements, in picture pixels (x to the right, y down, sub-pixel
 // floating point). Nothing here knows a scale: lengths are pixels, areas square pixels,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One measurement on a picture: which tool made it, its points in picture pixels, and the
 // values it shows. Any thread.

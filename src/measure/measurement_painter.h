@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Draws measurements over a picture, the same way on screen and burned into a saved
 // picture: each tool's lines and marks, and a number label beside each measurement that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The measurements of one picture as kept beside its file: "NAME.measurements.json" next to
 // "NAME.jpg" (or .png, .bmp), written whole or not at all. It holds the scale and where it

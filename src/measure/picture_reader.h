@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Opens a picture from disk for measuring: a JPEG, PNG or BMP, whoever wrote it, with the
 // scale it can be measured at. Any thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The results table as a CSV file (RFC 4180: comma-separated, fields with a comma, quote
 // or line break quoted, CRLF line ends, UTF-8): first a few "# key,value" header lines

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The scale bar burned into or drawn over a picture: a 1-2-5 length (1, 2, 5, 10, 20, 50,
 // 100 ... µm or mm) whose drawn length is the length times the scale, rounded to the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How a measured value is written for people: the unit (µm, mm or px, with the micro sign
 // U+00B5 everywhere), a fixed number of decimals, and "≈" (U+2248) in front of a value read

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Asks the known length of the line just drawn for a calibration: a field for the length
 // ("1 mm", "250 µm" or a bare number) and the unit a bare number is in. Reading and

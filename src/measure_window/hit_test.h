@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the pointer is on in the measuring window's canvas: a point of a measurement (to
 // drag it) or a measurement's line, edge or mark (to select it). Distances are measured on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The known length a user types when calibrating: "1 mm", "250 µm", "250 um", "0,5" or
 // "0.5" (then in the unit chosen beside the field). Any thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The picture of the measuring window, shown large: fitted to the widget or zoomed (wheel,
 // +/-, about the pointer) and panned (middle button, or the left one with Space held),

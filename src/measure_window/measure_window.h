@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The measuring window: a picture shown large with the measuring tools, the results
 // table beside it, the scale the values are read at, and saving the picture, its

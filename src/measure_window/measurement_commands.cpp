@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "measure_window/measurement_commands.h"
 
 #include "measure_window/measurement_list.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The undoable changes of the measuring window, for its QUndoStack: adding, changing
 // (moving points, nudging, another count mark), deleting and clearing measurements, and

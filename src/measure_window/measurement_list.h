@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The measurements of the picture in the measuring window, in table order (a
 // measurement's number is its index plus one). Changed by the undo commands only, so that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The rows of the results table beside the picture: number, tool, the main value and its
 // unit, and the other values in words ("radius 0.617 mm; area 1.196 mm²"). The same rows

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Halftone resampling: every destination pixel is the average of the source area it
 // covers, each source pixel weighted by the part of it that lies inside that area. Used

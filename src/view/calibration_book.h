@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The user's own calibrations: for a zoom code, how many pixels a millimetre really covers,
 // measured on a stage micrometer or any known length. A calibration replaces the nominal

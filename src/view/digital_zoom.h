@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The digital zoom conversion: turns a received JPEG picture into its scratch picture,
 // the 320 x 240 middle of the picture enlarged by the factor of its zoom step.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Download finishing, run by Timer2 once a download of all pictures has ended: converts
 // every downloaded picture into its scratch picture while the progress bar goes from 80 %

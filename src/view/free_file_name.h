@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Names that never replace a file: when the proposed file exists, the next free number
 // is taken. A name ending in "_<number>" (a snapshot's "P20261208_1.jpg") counts that

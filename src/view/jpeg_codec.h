@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every JPEG the program reads or writes goes through libjpeg-turbo's TurboJPEG API.
 // A stream that does not decode gives a null QImage, never a crash. Any thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The live frame ring: 31 pictures of 320 x 240 (32 bits per pixel, black at start)
 // between the data thread, which renders into the slot at the write index, and the

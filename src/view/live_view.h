@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The live view: renders each live picture frame into the live frame ring on the data
 // thread and hands finished frames to the window thread one per timer tick.

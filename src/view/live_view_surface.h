@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The live view control's own 320 x 240 picture (Image3): what the window shows in the
 // picture area under the browse view. Live frames replace it, the start-up picture is

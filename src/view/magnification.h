@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a zoom code means to the user: the magnification shown in the overlay and the
 // "Zoom" column, and the length in millimetres of the ruler's 185-pixel base line.

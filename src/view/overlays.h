@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The two overlays laid over a 320 x 240 picture on screen: the magnification label at
 // the top and the measuring ruler with its length label at the bottom. They are drawn

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Browsing and saving the downloaded pictures, the window's side of ListView1, the two
 // overlay check boxes, SaveBtn and SaveAllBtn. Row i is record i of the picture list and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // File names and file writing for pictures: the scratch pictures (320 x 240, 24-bit BMP
 // in the scratch folder, named by picture number) and the JPEG files the user saves.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The measuring scale of a picture. Nominal: the one the ruler shows on screen, whose
 // 185-pixel base line of a 320-pixel-wide picture covers the zoom code's ruler length; a

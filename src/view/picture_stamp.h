@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a saved picture tells about itself besides its pixels: the measuring scale of its
 // zoom code (ScaleOf in picture_scale.h: the user's calibration where there is one), when

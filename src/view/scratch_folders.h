@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The scratch folders of one run of the program, inside the scratch root (the program's folder in
 // the user's cache folder):

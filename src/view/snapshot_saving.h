@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Saving the snapshot the user asked for: the newest picture of the snapshot list, with
 // the digital zoom of the live picture shown just before it, in the format the file name

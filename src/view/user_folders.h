@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's folders in the user's account, by the platform's conventions:
 //   data:     $XDG_DATA_HOME/digital-microscope (~/.local/share/...; Windows: the local

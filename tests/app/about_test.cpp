@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About box, built afresh on each opening, and the save-path dialog.
 #include <QAction>
 #include <QComboBox>

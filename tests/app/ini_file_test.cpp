@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading INI files and setting one key while keeping every other byte.
 #include <gtest/gtest.h>
 

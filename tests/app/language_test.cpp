@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Switching the language: captions and hints of every language, the stored pick outlasting
 // a restart, the shipped language files, and how System.ini survives being written,
 // including when it cannot be written.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window after start-up: every control where it belongs, in the state it starts
 // in; the window's fixed size; the list's pop-up menu; the handlers each control reaches.
 #include <cstring>

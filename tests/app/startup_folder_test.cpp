@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which folder the program starts from: a working folder with System.ini, else the user's
 // own data folder filled from the installed one, never overwriting and never writing
 // into the installed folder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up: configuration files present or missing, caption, icon, logo and start-up
 // picture, the language the system locale picks, and the scratch folder.
 #include <QDir>

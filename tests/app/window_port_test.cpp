@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window as the worker threads use it: calls carried out on the window thread in
 // order, scripted answers, release of a blocked worker when the window goes, and the
 // three ways out.

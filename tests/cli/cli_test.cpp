@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // digital-microscope-cli as a script runs it: a child process against a virtual microscope.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command thread's gate and loop, with commands of the test's own.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shared set-up for the command tests: a real command thread with every command
 // registered, a fake port, a recording window and a stand-in for the data thread that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Port search, disconnect, camera switching and the keys that stop the camera first.
 #include <memory>
 

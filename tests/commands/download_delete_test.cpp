@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Download all, delete selected and delete all against a simulated data thread.
 #include <QFile>
 #include <algorithm>

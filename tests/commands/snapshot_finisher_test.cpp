@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The snapshot button's sequence on the window thread: settle, request the command, wait
 // for it, save what the user asked for, switch the camera on again.
 #include "commands/snapshot_finisher.h"

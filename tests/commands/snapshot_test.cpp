@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The snapshot command: its request, naming, the save question and the full table.
 #include "command_fixture.h"
 #include "commands/command_codes.h"

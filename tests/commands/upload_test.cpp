@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The upload picture's placement and the paced upload on the wire.
 #include <QImage>
 #include <atomic>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reply waits' limits: about 1.1 s of silence for the directory, 5.1 s for a picture
 // and 10 s for a snapshot, and 60 s in all however long bytes of the reply keep coming.
 // A reply later than usual but inside its limit is taken; no reply ends the wait within a

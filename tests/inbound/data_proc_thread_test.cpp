@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data thread running, fed by the test thread as the window's poll would feed it.
 
 #include <functional>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bytes are read as frames only where a plausible frame starts: after a frame that ended
 // badly, picture bytes such as F8 A1 00 00 (memory full), F8 31 00 00 (probe) or F8 82
 // (directory) must never raise an event, and the next real frame is read at once.

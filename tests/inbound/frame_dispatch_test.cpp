@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Frame dispatch fed with byte chunks through the receive buffer, on the test thread.
 
 #include <random>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays the inbound fuzz target's seed corpus through the same per-input function, and
 // checks that the well-formed seeds still reach what they were made for.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shared set-up for the inbound tests: one data thread with its buffer, device state,
 // lists and recording fakes, plus builders for the frames the microscope sends.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Picture frames: routing by the steering flags, and frames whose length field and
 // picture size disagree.
 

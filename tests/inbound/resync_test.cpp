@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A line that loses or mangles a byte now and then: the frames behind a fault are found
 // at once, whatever the gaps on the line, and nothing inside a broken frame becomes an
 // event. Streams are built from frames whose payloads hold no lead byte, so every frame

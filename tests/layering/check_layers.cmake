@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a folder of src/ (or the virtual microscope) includes a header of a layer
 # above it. The layers, bottom up:
 #   base < link < inbound < view < measure < commands < app, with cli beside app.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial port against the virtual microscope over a real pseudo-terminal: what the
 // port writes reaches the device, and what the device answers reaches the receive
 // buffer whole and in order through the 20 ms polls.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial port over a real pseudo-terminal: the test holds the master side as the
 // microscope would, the port opens the slave side through its port table.
 #include "link/serial_port.h"

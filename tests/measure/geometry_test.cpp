@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plane geometry of measurements against values worked out by hand.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What each tool shows: in pixels without a scale, in millimetres at one.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures opened from disk for measuring, with the scale they can be measured at.
 #include <gtest/gtest.h>
 

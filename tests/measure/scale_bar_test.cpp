@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scale bar: 1-2-5 lengths whose drawn length is rounded, never truncated.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measurement sheets and the results CSV: written, read back, equal; damage is told.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How values are written: the unit chosen, its decimals, the micro sign and "≈".
 #include <gtest/gtest.h>
 

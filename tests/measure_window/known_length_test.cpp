@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The known length typed when calibrating, as the calibration dialog reads it.
 #include <gtest/gtest.h>
 

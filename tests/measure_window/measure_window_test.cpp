@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The measuring window driven as a user drives it: real mouse events on the canvas at a
 // zoom of 250 %, the values read from the results table, dialogs answered by the test.
 #include <gtest/gtest.h>

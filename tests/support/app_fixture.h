@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shared pieces of the window tests and the whole-program runs: scripted dialogs,
 // recording handlers and a fixture that runs each test in a fresh start-up folder holding

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reads back what a saved picture says about itself, with exiv2 (as an image viewer
 // would): EXIF keys ("Exif.Image.XResolution") to their values as text, rationals as

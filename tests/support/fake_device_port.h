@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A DevicePort for tests: records every write as one frame, lets the test script which
 // port numbers open, and can run a hook on every write (on the writer's thread).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A FrameWriter for tests: keeps every write as one byte vector, in order.
 // Thread-safe: workers write from their threads while the test inspects.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A LiveFrameSink for tests: keeps a copy of every live frame handed over, and can run a
 // hook inside the call (e.g. to look at the lists at the moment of rendering).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A WindowPort for tests: records every call in order and answers from a script.
 // Thread-safe: workers call it from their threads while the test inspects it.

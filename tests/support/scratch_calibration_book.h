@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The shared calibration book kept in a scratch file for the life of this object and
 // emptied after it, so that a test never reads or writes the user's own calibrations and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test entry: a QApplication (offscreen) exists for every test program, so that widgets,
 // QImage/QPainter text drawing and queued calls work the same as in the program.
 #include <gtest/gtest.h>

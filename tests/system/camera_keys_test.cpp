@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The camera, the live picture and the eight keys, seen on the wire and in the window.
 
 #include "app/picture_box.h"

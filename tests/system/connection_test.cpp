@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Connecting through the port table, disconnecting, and a search that finds nothing.
 
 #include <QAction>

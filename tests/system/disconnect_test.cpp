@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Disconnecting while the microscope is busy: whatever was asked for before stays off the
 // wire after the disconnect frame, the window is disconnected as soon as the running
 // command has ended, pictures that arrived stay, and no failure is reported.

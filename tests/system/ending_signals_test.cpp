@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system ends the program (kill, Ctrl+C, logout): the way out of the Exit button,
 // with the disconnect frame, the scratch pictures removed and exit status 0.
 #include <signal.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three ways out, the scratch pictures they remove, and leaving while a worker waits
 // on a box that the user never closes.
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A microscope that misbehaves: the program copes and stays usable.
 #include <QDir>
 #include <QFileInfo>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The microscope's keys on the keyboard: each sends the frame of its button, and nothing
 // while its button is disabled.
 #include <QTest>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The way into the measuring window from the running program: a double click on the
 // picture, the File menu and the list's pop-up menu each hand over the picture on screen
 // with the scale of its zoom code.
@@ -47,8 +48,8 @@ TEST_F(MeasuringTest, ADoubleClickOnABrowsedPictureMeasuresItAtItsZoomCodesScale
     ASSERT_TRUE(shown.zoomCode.has_value());
     EXPECT_EQ(*shown.zoomCode, frame::ZoomCode(info));
     EXPECT_EQ(shown.scale, ScaleOf(frame::ZoomCode(info), shown.image.width()));
-    EXPECT_TRUE(SamePixels(shown.image, LoadScratchPicture(ScratchPicturePath(
-                                            ScratchFolder(), info))));
+    EXPECT_TRUE(
+        SamePixels(shown.image, LoadScratchPicture(ScratchPicturePath(ScratchFolder(), info))));
 }
 
 TEST_F(MeasuringTest, TheListsPopUpMeasuresTheSelectedRowAndARowNeverReceivedIsRefused) {

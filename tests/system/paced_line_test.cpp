@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A microscope at the pace of a real 115200-baud line, and one that falls silent in the
 // middle of a picture and sends the rest late.
 #include <QByteArray>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Download all, browsing with overlays, saving, deleting and uploading pictures.
 #include <map>
 

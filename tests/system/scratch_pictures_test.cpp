@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scratch pictures across downloads and snapshots: a row shows and saves only the picture
 // it received in the current download, and a snapshot never touches a downloaded one.
 #include <map>

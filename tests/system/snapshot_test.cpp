@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A snapshot taken while the camera streams: the wire, the two questions, the file.
 #include <QDate>
 #include <QDir>

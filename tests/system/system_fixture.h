@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whole-program runs: the main window and its device session, as main() builds them,
 // against a virtual microscope in this process. Every box and dialog is answered by the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A microscope that goes away while connected (the cable pulled), and one that comes back:
 // the user is told once, the window is disconnected, nothing is reported as done, the
 // pictures that arrived stay, and the program connects again.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual-microscope executable as a child process: it prints its path, answers a
 // probe through it, and cleans up on SIGTERM.
 

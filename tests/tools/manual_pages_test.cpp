@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The manual pages and the programs' --help name the same options.
 #include <gtest/gtest.h>
 

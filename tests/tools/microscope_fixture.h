@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A virtual microscope started in-process with a raw client on its pseudo-terminal.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's side of a virtual microscope's pseudo-terminal, reduced to raw reads and
 // writes with time-outs, so the tests see exactly the bytes on the wire.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual microscope refuses a folder of published links that another local user
 // could have prepared: it says why and publishes nothing, in-process and as a program.
 #include <gtest/gtest.h>

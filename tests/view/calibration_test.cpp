@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Calibrations: the book on disk, and the scale every written file carries with it.
 #include <gtest/gtest.h>
 

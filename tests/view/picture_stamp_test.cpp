@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saved pictures carry the ruler's scale: EXIF in JPEGs, pixel density in PNGs and BMPs.
 #include <gtest/gtest.h>
 

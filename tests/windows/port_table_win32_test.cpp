@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port table on Windows: the COM ports the system defines, in number order, and a
 // given table (the command line's --port) taken as it is.
 #include "link/port_table.h"

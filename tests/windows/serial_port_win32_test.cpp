@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The serial port on Win32 against virtual microscopes behind Wine's COM ports: what it
 // writes reaches the microscope, what the microscope answers reaches the receive buffer
 // whole through the 20 ms polls, the port is found through the system's port table, and

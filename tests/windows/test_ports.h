@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the Windows link tests are given by scripts/test.sh windows, and where they run.
 //

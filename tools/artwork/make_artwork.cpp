@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the program's pictures into data/: the button glyphs, the logos, the start-up
 // picture, the About picture and the window icon; and, given a second folder, the desktop
 // icon in the sizes the icon theme wants (<folder>/<n>x<n>/digital-microscope.png). Built

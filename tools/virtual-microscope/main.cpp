@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The virtual-microscope executable: a microscope on a pseudo-terminal until SIGINT or
 // SIGTERM, or until its link goes: SIGUSR1 unplugs it, and the vanish fault closes it.
 

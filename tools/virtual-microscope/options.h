@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What a virtual microscope holds and how it misbehaves. Plain values: the executable
 // fills them from its command line, tests fill them directly.

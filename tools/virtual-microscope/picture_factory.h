@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The JPEG pictures the virtual microscope sends: stills of its memory (numbered, each
 // with its own slide and zoom), frames of the live stream, and bytes that only pose as

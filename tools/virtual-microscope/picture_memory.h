@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The pictures kept in the virtual microscope's memory: each a picture info word (number
 // and zoom code) and its JPEG bytes. Numbers are handed out in rising order and never

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The microscope's end of a pseudo-terminal. The program opens the slave path like any
 // serial device; the microscope reads and writes the master.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The symbolic link through which the program's port table finds a running virtual
 // microscope: <PublishedLinksDirectory()>/vm-<pid>-<n> -> the slave path. The directory

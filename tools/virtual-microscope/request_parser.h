@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Cuts the bytes the program sends into requests. Requests are 4-byte headers, the
 // picture and delete requests carry 4 more bytes, and an upload carries the picture

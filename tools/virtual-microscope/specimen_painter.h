@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Paints what the virtual microscope "sees": a stained slide with cells and fibres,
 // 320 x 240, and optionally a picture number in large segment digits so a picture can

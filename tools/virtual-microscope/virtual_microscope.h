@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A microscope on a pseudo-terminal, for development, demos and tests. It answers every
 // request the program sends (probe, link start, disconnect, directory, picture, delete,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every frame the virtual microscope received, in order: kept in memory for tests and,
 // when a file is given, written one frame a line as uppercase hex bytes ("F8 31 00 00").
