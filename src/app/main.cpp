@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     // SIGTERM, SIGINT and SIGHUP end the program as the Exit button does. Installed before
     // the start-up creates anything to clean up; a signal during it is answered once the
     // event loop runs.
-    const dm::TerminationSignals endingSignals(&form, [&form] { form.ExitBtnClick(); });
+    const dm::TerminationSignals endingSignals(&form, [&form] { form.EndProgram(); });
     if (!form.FormCreate()) {
         return kStartupFailed;
     }

@@ -405,6 +405,10 @@ void TForm1::changeEvent(QEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (!leaving_ && !MeasurementsMayGo()) {
+        event->ignore();
+        return;
+    }
     FormClose();
     event->accept();
 }

@@ -111,11 +111,15 @@ class TForm1 : public QMainWindow, public WindowPort {
     void Russian1Click() { PickLanguage(kRussian); }
     void About1Click();
     // The two ways out that also close the port.
-    void Exit1Click() { LeaveProgram(); }
+    // The user's ways out ask first when the measuring window holds measurements not yet
+    // saved; Cancel there keeps the program running.
+    void Exit1Click() { LeaveProgram(/*askFirst=*/true); }
     // File, "Save snapshots without asking": on asks for the folder first (cancel leaves
     // it off); off asks again from the next snapshot.
     void SnapshotsUnaskedClick(bool on);
-    void ExitBtnClick() { LeaveProgram(); }
+    void ExitBtnClick() { LeaveProgram(/*askFirst=*/true); }
+    // The termination signals' way out: asks nothing.
+    void EndProgram() { LeaveProgram(/*askFirst=*/false); }
 
     // Measuring (main_window_measuring.cpp). File, "Measure..." (Ctrl+M) and a double
     // click on the picture measure the picture on screen, or open the window empty when
@@ -187,7 +191,9 @@ class TForm1 : public QMainWindow, public WindowPort {
     void SetCaptionsAndHints();
 
     void FormClose();
-    void LeaveProgram();
+    void LeaveProgram(bool askFirst);
+    // True when nothing unsaved is in the measuring window, or the user let it go.
+    bool MeasurementsMayGo();
     // Worker withdrawal, disconnect frame, 100 ms, (closing the port,) exit clean-up;
     // false when one way out already ran.
     bool RunExitSteps(bool closePort);

@@ -55,6 +55,11 @@ void TForm1::MeasureFile(const QString& path) {
     OpenMeasuring().OpenFile(path);
 }
 
+bool TForm1::MeasurementsMayGo() {
+    // Closing the measuring window asks about its unsaved measurements itself.
+    return !measureWindow_ || !measureWindow_->isVisible() || measureWindow_->close();
+}
+
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonDblClick &&
         (watched == image3_ || watched == image4_)) {

@@ -300,7 +300,10 @@ void TForm1::FormClose() {
     RunExitSteps(/*closePort=*/false);
 }
 
-void TForm1::LeaveProgram() {
+void TForm1::LeaveProgram(bool askFirst) {
+    if (askFirst && !leaving_ && !MeasurementsMayGo()) {
+        return;
+    }
     if (RunExitSteps(/*closePort=*/true)) {
         close();
         QCoreApplication::quit();

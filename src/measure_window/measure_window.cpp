@@ -796,6 +796,9 @@ void MeasureWindow::Save(bool burnIn) {
     }
     PictureFacts facts;
     facts.zoomCode = picture_.zoomCode;
+    if (scale_.Known()) {
+        facts.ownScale = scale_;  // used only without a zoom code
+    }
     facts.taken = picture_.taken.isValid() ? picture_.taken : QDateTime::currentDateTime();
     QString why;
     if (!SavePictureFile(burnIn ? Burned() : picture_.image, *path, kDefaultJpegQuality, facts,

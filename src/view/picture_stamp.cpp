@@ -106,15 +106,30 @@ std::optional<uint8_t> ZoomCodeFromText(const QString& text) {
     return static_cast<uint8_t>(code);
 }
 
-void WriteScale(Exiv2::ExifData& exif, const PictureFacts& facts, int width) {
-    if (!facts.zoomCode) {
-        return;
+// The scale written for a picture of this width: its zoom code's, else its own.
+PictureScale ScaleToWrite(const PictureFacts& facts, int width) {
+    if (facts.zoomCode) {
+        return ScaleOf(*facts.zoomCode, width);
     }
-    const QString description = ScaleDescription(*facts.zoomCode, width);
+    return facts.ownScale.value_or(PictureScale{});
+}
+
+// Without a zoom code there is no magnification to name: the scale alone, in the words
+// ScaleDescription uses.
+QString OwnScaleDescription(const PictureScale& scale) {
+    if (!scale.Known()) {
+        return {};
+    }
+    return QStringLiteral("1 mm = %1 px").arg(scale.pixelsPerMillimetre, 0, 'f', 1);
+}
+
+void WriteScale(Exiv2::ExifData& exif, const PictureFacts& facts, int width) {
+    const PictureScale scale = ScaleToWrite(facts, width);
+    const QString description = facts.zoomCode ? ScaleDescription(*facts.zoomCode, width)
+                                               : OwnScaleDescription(scale);
     if (!description.isEmpty()) {
         exif["Exif.Image.ImageDescription"] = description.toStdString();
     }
-    const PictureScale scale = ScaleOf(*facts.zoomCode, width);
     if (!scale.Known()) {
         return;
     }
@@ -128,11 +143,13 @@ void WriteScale(Exiv2::ExifData& exif, const PictureFacts& facts, int width) {
 
 Exiv2::XmpData MakeXmp(const PictureFacts& facts, int width) {
     Exiv2::XmpData xmp;
-    if (!facts.zoomCode) {
+    const PictureScale scale = ScaleToWrite(facts, width);
+    if (!facts.zoomCode && !scale.Known()) {
         return xmp;
     }
-    const PictureScale scale = ScaleOf(*facts.zoomCode, width);
-    xmp[kXmpZoomCode] = std::to_string(*facts.zoomCode);
+    if (facts.zoomCode) {
+        xmp[kXmpZoomCode] = std::to_string(*facts.zoomCode);
+    }
     xmp[kXmpScaleSource] = std::string(SourceName(scale.source));
     if (scale.source == ScaleSource::kCalibrated) {
         xmp[kXmpCalibratedOn] =
@@ -242,14 +259,11 @@ JpegStamp ReadJpegStamp(const QByteArray& jpeg) {
 }
 
 bool HasScale(const PictureFacts& facts, int pictureWidth) {
-    return facts.zoomCode && ScaleOf(*facts.zoomCode, pictureWidth).Known();
+    return ScaleToWrite(facts, pictureWidth).Known();
 }
 
 void StampDensity(QImage& picture, const PictureFacts& facts) {
-    if (!facts.zoomCode) {
-        return;
-    }
-    const PictureScale scale = ScaleOf(*facts.zoomCode, picture.width());
+    const PictureScale scale = ScaleToWrite(facts, picture.width());
     if (!scale.Known()) {
         return;
     }

@@ -17,11 +17,17 @@
 #include <QDateTime>
 #include <QImage>
 
+#include "view/picture_scale.h"
+
 namespace dm {
 
 struct PictureFacts {
-    std::optional<uint8_t> zoomCode;  // none: the zoom is unknown and no scale is written
+    std::optional<uint8_t> zoomCode;  // none: the zoom is unknown
     QDateTime taken;                  // when taken, or received; invalid: not written
+    // The scale of a picture without a zoom code (opened from disk, or calibrated for
+    // itself alone), so that saving it again keeps it. Ignored when the zoom code is
+    // known: its scale is the one of the zoom code now. None: no scale is written.
+    std::optional<PictureScale> ownScale = std::nullopt;
 };
 
 // The JPEG with an EXIF block: XResolution and YResolution in pixels per centimetre with

@@ -150,7 +150,7 @@ TEST_F(LayoutTest, MenusAndTimersAreInPlace) {
         bool visible;
         std::vector<const char*> items;
     } menus[] = {
-        {"F1", "&File", true, {"SnapshotsUnasked", "", "Exit1"}},
+        {"F1", "&File", true, {"SnapshotsUnasked", "Measure1", "", "Exit1"}},
         {"Image2", "&Image", false, {"N320X2401", "N640X4801"}},
         {"Language1",
          "&Language",

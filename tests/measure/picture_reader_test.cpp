@@ -104,6 +104,22 @@ TEST_F(PictureReaderTest, BmpHasOnlyItsDensity) {
     EXPECT_FALSE(unscaled.picture.scale.Known());
 }
 
+// A picture without a zoom code keeps the scale it was measured at when saved again, in
+// every format, so the file alone still tells it.
+TEST_F(PictureReaderTest, APictureWithoutZoomCodeKeepsItsOwnScaleWhenSavedAgain) {
+    const PictureScale own{412.5, ScaleSource::kCalibrated, QDate(2026, 12, 8)};
+    for (const char* name : {"again.jpg", "again.png", "again.bmp"}) {
+        const QString path = Path(name);
+        PictureFacts facts{std::nullopt, kTaken};
+        facts.ownScale = own;
+        ASSERT_TRUE(SavePictureFile(Picture(320, 240), path, kDefaultJpegQuality, facts));
+        const MeasuredPicture again = OpenPictureForMeasuring(path).picture;
+        EXPECT_FALSE(again.zoomCode.has_value()) << name;
+        EXPECT_TRUE(again.scale.Known()) << name;
+        EXPECT_NEAR(again.scale.pixelsPerMillimetre, own.pixelsPerMillimetre, 1e-3) << name;
+    }
+}
+
 TEST_F(PictureReaderTest, SheetBesideThePictureGivesScaleAndZoomCode) {
     const QString png = ForeignPng("foreign.png", 3780);
     MeasurementSheet sheet;

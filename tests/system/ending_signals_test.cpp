@@ -34,7 +34,7 @@ TEST_F(EndingSignalsTest, SigtermDuringADownloadSendsTheDisconnectFrameAndLeaves
     options.pictureBytes = kSlowPictureBytes;
     options.faults.throttle = true;
     ASSERT_NO_FATAL_FAILURE(StartConnected(options));
-    const TerminationSignals endingSignals(form.get(), [this] { form->ExitBtnClick(); });
+    const TerminationSignals endingSignals(form.get(), [this] { form->EndProgram(); });
     const QString runFolder = RunFolder();
     const std::size_t from = FrameCount();
     Click("DownloadBtn");

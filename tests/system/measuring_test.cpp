@@ -3,11 +3,13 @@
 // picture, the File menu and the list's pop-up menu each hand over the picture on screen
 // with the scale of its zoom code.
 #include <QAction>
+#include <QTableWidget>
 #include <QTest>
 
 #include "app/picture_box.h"
 #include "base/message_numbers.h"
 #include "link/frame.h"
+#include "measure_window/measure_canvas.h"
 #include "measure_window/measure_window.h"
 #include "system/system_fixture.h"
 #include "view/picture_files.h"
@@ -50,6 +52,41 @@ TEST_F(MeasuringTest, ADoubleClickOnABrowsedPictureMeasuresItAtItsZoomCodesScale
     EXPECT_EQ(shown.scale, ScaleOf(frame::ZoomCode(info), shown.image.width()));
     EXPECT_TRUE(
         SamePixels(shown.image, LoadScratchPicture(ScratchPicturePath(ScratchFolder(), info))));
+}
+
+// Measurements not yet saved are never dropped by a way out the user takes without being
+// asked; Cancel keeps everything running. A termination signal asks nothing.
+TEST_F(MeasuringTest, LeavingWithUnsavedMeasurementsAsksFirst) {
+    ClickRow(0);
+    form->findChild<QAction*>(QStringLiteral("Measure1"))->trigger();
+    MeasureWindow* measuring = form->Measuring();
+    ASSERT_NE(measuring, nullptr);
+    auto* canvas = static_cast<MeasureCanvas*>(measuring->Canvas());
+    measuring->findChild<QAction*>(
+                 QStringLiteral("Tool%1").arg(static_cast<int>(measure::Tool::kLine)))
+        ->trigger();
+    const QPoint from = canvas->ToScreen(QPointF(40, 100)).toPoint();
+    const QPoint to = canvas->ToScreen(QPointF(140, 100)).toPoint();
+    QTest::mousePress(canvas, Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(canvas, to);
+    QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, to);
+    ASSERT_EQ(measuring->Results()->rowCount(), 1);
+
+    const std::size_t boxes = dialogs.boxes.size();
+    dialogs.QueueAnswer(false);
+    Click("ExitBtn");
+    EXPECT_EQ(dialogs.boxes.size(), boxes + 1) << "no question before leaving";
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(measuring->isVisible());
+    EXPECT_TRUE(session->Port().IsOpen());
+
+    dialogs.QueueAnswer(false);
+    form->close();
+    EXPECT_TRUE(form->isVisible()) << "the close box dropped the measurements unasked";
+
+    form->EndProgram();
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(dialogs.boxes.size(), boxes + 2) << "a termination signal must not ask";
 }
 
 TEST_F(MeasuringTest, TheListsPopUpMeasuresTheSelectedRowAndARowNeverReceivedIsRefused) {
