@@ -62,8 +62,6 @@ if(UNIX)
     endforeach()
     install(FILES ${DM_DOCS_DIR}/changelog.gz packaging/copyright
             DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/digital-microscope)
-    install(FILES packaging/lintian-overrides
-            DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME digital-microscope)
 endif()
 
 # The version is set once, in project(); the histories that name it must agree.
