@@ -211,18 +211,28 @@ Exiv2::ExifData MakeExif(const PictureFacts& facts, int width) {
     return exif;
 }
 
+// The JPEG as exiv2 reads it from memory; null for bytes that are no JPEG. May throw
+// Exiv2::Error. Called with the exiv2 lock held.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+Exiv2::Image::AutoPtr OpenJpeg(const QByteArray& jpeg) {
+    auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(jpeg.data()),
+                                           static_cast<long>(jpeg.size()));
+    if (image.get() != nullptr && image->imageType() != Exiv2::ImageType::jpeg) {
+        image.reset();
+    }
+    return image;
+}
+#pragma GCC diagnostic pop
+
 }  // namespace
 
 QByteArray StampJpeg(const QByteArray& jpeg, const PictureFacts& facts) {
     std::lock_guard guard(Exiv2Lock());
     PrepareExiv2();
     try {
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(jpeg.data()),
-                                               static_cast<long>(jpeg.size()));
-#pragma GCC diagnostic pop
-        if (image.get() == nullptr || image->imageType() != Exiv2::ImageType::jpeg) {
+        auto image = OpenJpeg(jpeg);
+        if (image.get() == nullptr) {
             return jpeg;
         }
         image->readMetadata();
@@ -243,12 +253,8 @@ JpegStamp ReadJpegStamp(const QByteArray& jpeg) {
     std::lock_guard guard(Exiv2Lock());
     PrepareExiv2();
     try {
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        auto image = Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte*>(jpeg.data()),
-                                               static_cast<long>(jpeg.size()));
-#pragma GCC diagnostic pop
-        if (image.get() == nullptr || image->imageType() != Exiv2::ImageType::jpeg) {
+        auto image = OpenJpeg(jpeg);
+        if (image.get() == nullptr) {
             return {};
         }
         image->readMetadata();
