@@ -125,8 +125,8 @@ QString OwnScaleDescription(const PictureScale& scale) {
 
 void WriteScale(Exiv2::ExifData& exif, const PictureFacts& facts, int width) {
     const PictureScale scale = ScaleToWrite(facts, width);
-    const QString description = facts.zoomCode ? ScaleDescription(*facts.zoomCode, width)
-                                               : OwnScaleDescription(scale);
+    const QString description =
+        facts.zoomCode ? ScaleDescription(*facts.zoomCode, width) : OwnScaleDescription(scale);
     if (!description.isEmpty()) {
         exif["Exif.Image.ImageDescription"] = description.toStdString();
     }

@@ -62,8 +62,8 @@ TEST_F(MeasuringTest, LeavingWithUnsavedMeasurementsAsksFirst) {
     MeasureWindow* measuring = form->Measuring();
     ASSERT_NE(measuring, nullptr);
     auto* canvas = static_cast<MeasureCanvas*>(measuring->Canvas());
-    measuring->findChild<QAction*>(
-                 QStringLiteral("Tool%1").arg(static_cast<int>(measure::Tool::kLine)))
+    measuring
+        ->findChild<QAction*>(QStringLiteral("Tool%1").arg(static_cast<int>(measure::Tool::kLine)))
         ->trigger();
     const QPoint from = canvas->ToScreen(QPointF(40, 100)).toPoint();
     const QPoint to = canvas->ToScreen(QPointF(140, 100)).toPoint();
