@@ -97,6 +97,9 @@ TForm1::TForm1(DialogProvider& dialogs, QWidget* parent)
 TForm1::~TForm1() {
     // Release any worker still waiting on the window before the window's parts go.
     ReleaseWorkers();
+    // The measuring window asks this window for the language until it is gone, so it goes
+    // while this window is still whole, not with the children of its QWidget part.
+    delete measureWindow_;
 }
 
 void TForm1::SetHandlers(DeviceButtonHandlers* handlers) {
